@@ -1,0 +1,25 @@
+#pragma once
+// Cuts reply lines out of the received characters. A line ends only when the
+// last character of one data-available event is LF.
+#include <string>
+
+class TReplyAssembler {
+  public:
+    static constexpr int FirstCapacity = 42;
+    static constexpr int LaterCapacity = 35;
+
+    // Drops control characters and the marks "!", "$", "*", "@"; stores the
+    // rest unless the buffer is full, in which case the line is cut.
+    void Store(char c);
+    // The line so far; the buffer starts again with the later capacity.
+    std::string TakeLine();
+
+    int ReplyLength() const { return Length; }
+    const std::string& ReplyBuffer() const { return Buffer; }
+
+    static bool IsDropped(char c);
+
+  private:
+    std::string Buffer = std::string(FirstCapacity, ' ');
+    int Length = 0;
+};

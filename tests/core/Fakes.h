@@ -1,0 +1,103 @@
+#pragma once
+// A window and a port that record what the protocol core did to them.
+#include "IComPort.h"
+#include "ISettingsWindow.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class FakeWindow : public ISettingsWindow {
+  public:
+    FakeWindow() {
+        const std::vector<std::string> doIt = {"実行", "取り消し"};
+        const std::vector<std::string> yesNo = {"はい", "いいえ"};
+        Items[1] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+        for (int c = 2; c <= 4; ++c) Items[c] = doIt;
+        for (int c = 5; c <= 8; ++c) Items[c] = yesNo;
+        for (int c = 9; c <= 14; ++c) Items[c] = doIt;
+        for (int c = 1; c <= 14; ++c) {
+            ComboText[c] = "読取不可";
+            ComboIndex[c] = -1;
+            ComboEnabled[c] = c != 10;
+        }
+        for (int e = 1; e <= 4; ++e) {
+            Edit[e] = "読取不可";
+            EditEnabled[e] = true;
+        }
+    }
+
+    std::string Caption() const override { return CaptionText; }
+    void SetCaption(const std::string& text) override { CaptionText = text; }
+    std::string EditText(int edit) const override { return Edit.at(edit); }
+    void SetEditText(int edit, const std::string& text) override { Edit[edit] = text; }
+    void SetEditEnabled(int edit, bool enabled) override { EditEnabled[edit] = enabled; }
+    void SetUpDownPosition(int upDown, int position) override { UpDown[upDown] = position; }
+    void SetUpDownEnabled(int upDown, bool enabled) override { UpDownEnabled[upDown] = enabled; }
+    void SetComboText(int combo, const std::string& text) override { ComboText[combo] = text; }
+    int ComboIndexOf(int combo, const std::string& text) const override {
+        const auto& items = Items.at(combo);
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (items[i] == text) return static_cast<int>(i);
+        return -1;
+    }
+    int ComboItemIndex(int combo) const override { return ComboIndex.at(combo); }
+    void SetComboItemIndex(int combo, int index) override {
+        ComboIndex[combo] = index;
+        if (index >= 0) ComboText[combo] = Items[combo][static_cast<std::size_t>(index)];
+    }
+    void SetComboEnabled(int combo, bool enabled) override { ComboEnabled[combo] = enabled; }
+    int PortItemIndex() const override { return PortIndex; }
+    void SetTimerEnabled(bool enabled) override { TimerOn = enabled; }
+    void ErrorBox(const std::string& text) override {
+        Boxes.push_back("Error: " + text);
+        if (OnBox) OnBox();
+    }
+    void MessageBox(const std::string& text) override {
+        Boxes.push_back("Message: " + text);
+        if (OnBox) OnBox();
+    }
+    void LockCommandControls() override { Locked = true; }
+    void UnlockCommandControls() override { Locked = false; }
+    void ShowStatus(const std::string& text) override { Status = text; }
+
+    std::string CaptionText;
+    std::map<int, std::string> Edit;
+    std::map<int, bool> EditEnabled;
+    std::map<int, int> UpDown{{3, 1}, {4, 1}};
+    std::map<int, bool> UpDownEnabled{{3, true}, {4, true}};
+    std::map<int, std::vector<std::string>> Items;
+    std::map<int, std::string> ComboText;
+    std::map<int, int> ComboIndex;
+    std::map<int, bool> ComboEnabled;
+    int PortIndex = -1;
+    bool TimerOn = false;
+    bool Locked = false;
+    std::string Status;
+    std::vector<std::string> Boxes;
+    // Runs while a box is "open", standing in for its nested message loop.
+    std::function<void()> OnBox;
+};
+
+class FakePort : public IComPort {
+  public:
+    void SetOpen(bool open) override {
+        if (open && !IsOpen && OpenFailure) OpenFailure();
+        IsOpen = open;
+    }
+    void SetComNumber(int number) override { ComNumber = number; }
+    void WriteString(const std::string& text) override { Sent.push_back(text); }
+    char ReadChar() override {
+        const char c = Input.front();
+        Input.pop_front();
+        return c;
+    }
+
+    bool IsOpen = false;
+    int ComNumber = 0;
+    std::vector<std::string> Sent;
+    std::deque<char> Input;
+    std::function<void()> OpenFailure;
+};

@@ -1,0 +1,280 @@
+#include "ApdExceptions.h"
+#include "Fakes.h"
+#include "LinkSequencer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct Sequencer : ::testing::Test {
+    FakeWindow W;
+    FakePort P;
+    TLinkSequencer L{W, P};
+
+    void SetUp() override {
+        L.InitializeLink();
+        W.PortIndex = 0;
+    }
+    // One data-available event carrying text.
+    void Arrive(const std::string& text) {
+        for (char c : text) P.Input.push_back(c);
+        L.ComPort1TriggerAvail(static_cast<int>(text.size()));
+    }
+    std::string LastSent() const { return P.Sent.empty() ? "" : P.Sent.back(); }
+    // A tick, answered with reply when it sent something.
+    void Exchange(const std::string& reply) {
+        const auto before = P.Sent.size();
+        L.Timer1Timer();
+        if (P.Sent.size() > before) Arrive(reply + "\r\n");
+    }
+    void ConnectAndRead() {
+        L.LMDButton1Click();
+        for (const char* reply : {"ORVIX-BQ1l", "0B40", "06C2", "2", "6", "A108", "1AFF", "8100",
+                                  "305A"})
+            Exchange(reply);
+    }
+};
+} // namespace
+
+TEST_F(Sequencer, StartsWithTheCaptionAndNeedsAPort) {
+    EXPECT_EQ(W.CaptionText, "Orvix Sine / Benlo / Quenda 特性 v1.09 (Japanese edition)");
+    W.PortIndex = -1;
+    L.LMDButton1Click();
+    EXPECT_EQ(W.Boxes.back(), "Error: Please select comport before connect to the UPS");
+    EXPECT_FALSE(P.IsOpen);
+    EXPECT_FALSE(W.TimerOn);
+}
+
+TEST_F(Sequencer, ConnectReadsEverySettingOneStepPerReply) {
+    W.PortIndex = 2;
+    ConnectAndRead();
+    EXPECT_EQ(P.ComNumber, 3);
+    const std::vector<std::string> expected = {"V?\r\n",  "R5\r\n",  "R4\r\n",
+                                               "TD\r\n",  "F%\r\n",  "R31\r\n",
+                                               "R28\r\n", "R34\r\n", "R42\r\n"};
+    EXPECT_EQ(P.Sent, expected);
+    EXPECT_EQ(W.Edit[1], "288");
+    EXPECT_EQ(W.Edit[2], "173");
+    EXPECT_EQ(W.Edit[3], "2");
+    EXPECT_EQ(W.ComboIndex[1], 2);
+    EXPECT_EQ(W.Edit[4], "90");
+    EXPECT_EQ(W.Status, " Reading data from UPS completed");
+    EXPECT_FALSE(W.Locked);
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_EQ(L.StepIndex, 1);
+    EXPECT_TRUE(W.ComboEnabled[10]); // ComboBox9 on "実行"
+}
+
+TEST_F(Sequencer, ThreeSilentTicksEndTheReadWithACommunicationError) {
+    L.LMDButton1Click();
+    EXPECT_TRUE(W.Locked);
+    L.Timer1Timer();
+    L.Timer1Timer();
+    EXPECT_TRUE(W.TimerOn);
+    L.Timer1Timer();
+    EXPECT_EQ(P.Sent, std::vector<std::string>(3, "V?\r\n"));
+    EXPECT_EQ(W.Status, "Communication error !");
+    EXPECT_FALSE(W.Locked);
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_FALSE(L.Connected);
+    EXPECT_TRUE(P.IsOpen); // the port stays open
+    L.LMDButton3Click();
+    EXPECT_EQ(W.Status, " Connect COM port first !");
+    EXPECT_EQ(W.Boxes.back(), "Error: Connect to the UPS before read config!");
+}
+
+TEST_F(Sequencer, TricklingCharactersKeepTheReadAlive) {
+    L.LMDButton1Click();
+    for (int i = 0; i < 10; ++i) {
+        L.Timer1Timer();
+        Arrive("x");
+    }
+    EXPECT_TRUE(W.TimerOn);
+    EXPECT_EQ(W.Status, "");
+    Arrive("ABCDEFGHlJ\r\n"); // the line completes the identification
+    EXPECT_EQ(L.StepIndex, 1);
+}
+
+TEST_F(Sequencer, LinesEndOnlyAtTheEndOfAnEvent) {
+    L.LMDButton1Click();
+    L.Timer1Timer();
+    Arrive("ORVIX-BQ1l\r\n");
+    L.Timer1Timer();
+    Arrive("04");
+    Arrive("D8\r\n");
+    EXPECT_EQ(W.Edit[1], "124");
+    L.Timer1Timer();
+    Arrive("04D8\r\n0320\r\n"); // two lines in one event join
+    EXPECT_EQ(W.Edit[2], "124");
+    EXPECT_EQ(L.StepIndex, 3);
+}
+
+TEST_F(Sequencer, SlowUpsGetsRepeatedCommandsAndStepsAreSkipped) {
+    L.LMDButton1Click();
+    L.Timer1Timer();
+    L.Timer1Timer(); // 400 ms without a reply: "V?" went out twice
+    Arrive("ORVIX-BQ1l\r\n");
+    Arrive("ORVIX-BQ1l\r\n"); // the answer to the repeat is taken as the R5 reply
+    EXPECT_EQ(L.StepIndex, 2);
+    EXPECT_EQ(P.Sent, std::vector<std::string>(2, "V?\r\n"));
+    L.Timer1Timer();
+    EXPECT_EQ(LastSent(), "R4\r\n");
+}
+
+TEST_F(Sequencer, ConnectAlwaysStartsWithIdentification) {
+    ConnectAndRead();
+    P.Sent.clear();
+    L.LMDButton1Click();
+    L.Timer1Timer();
+    EXPECT_EQ(LastSent(), "V?\r\n");
+
+    // Also after a save left the step at 9.
+    ConnectAndRead();
+    L.LMDButton4Click();
+    for (int i = 0; i < 9; ++i) Exchange("OK");
+    EXPECT_EQ(L.StepIndex, 9);
+    P.Sent.clear();
+    L.LMDButton1Click();
+    Exchange("ORVIX-BQ1l");
+    EXPECT_EQ(P.Sent.front(), "V?\r\n");
+    EXPECT_EQ(L.StepIndex, 1);
+}
+
+TEST_F(Sequencer, SaveSendsEveryCommandAndReportsCompletion) {
+    ConnectAndRead();
+    P.Sent.clear();
+    W.SetComboItemIndex(3, 1);
+    L.LMDButton4Click();
+    EXPECT_TRUE(W.Locked);
+    for (int i = 0; i < 9; ++i) Exchange("OK");
+    const std::vector<std::string> expected = {
+        "Xw\r\n",      "R5=0B40\r\n",  "R4=06C2\r\n",  "TD=2\r\n",     "F%=6\r\n",
+        "R31=A100\r\n", "R28=1AFF\r\n", "R34=8100\r\n", "R42=305A\r\n"};
+    EXPECT_EQ(P.Sent, expected);
+    EXPECT_EQ(W.Status, " Saving Complete");
+    EXPECT_FALSE(W.Locked);
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_EQ(L.StepIndex, 9);
+    Arrive("OK\r\n"); // a stray line after the save
+    EXPECT_EQ(W.Status, " Save all configuration success");
+    EXPECT_EQ(L.StepIndex, 1);
+}
+
+TEST_F(Sequencer, SaveWithoutOutletManagementEndsWithoutR42) {
+    ConnectAndRead();
+    W.SetComboItemIndex(9, 1);
+    P.Sent.clear();
+    L.LMDButton4Click();
+    for (int i = 0; i < 9; ++i) Exchange("OK");
+    EXPECT_EQ(P.Sent.size(), 8u);
+    EXPECT_EQ(LastSent(), "R34=8000\r\n");
+    EXPECT_EQ(W.Status, " Saving Complete");
+}
+
+TEST_F(Sequencer, SaveWithoutRepliesStopsLikeARead) {
+    ConnectAndRead();
+    L.LMDButton4Click();
+    L.Timer1Timer();
+    L.Timer1Timer();
+    L.Timer1Timer();
+    EXPECT_EQ(W.Status, "Communication error !");
+    EXPECT_FALSE(W.Locked);
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_FALSE(L.Connected);
+    L.LMDButton4Click();
+    EXPECT_EQ(W.Boxes.back(), "Error: Connect to the UPS before save config!");
+}
+
+TEST_F(Sequencer, InvalidSaveValueStopsAtItsStepAndNamesTheField) {
+    ConnectAndRead();
+    W.SetEditText(1, "abc");
+    P.Sent.clear();
+    L.LMDButton4Click();
+    Exchange("OK");
+    L.Timer1Timer();
+    EXPECT_EQ(P.Sent, std::vector<std::string>{"Xw\r\n"});
+    EXPECT_EQ(W.Status, " Invalid value: upper limit");
+    EXPECT_FALSE(W.Locked);
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_EQ(L.StepIndex, 1);
+
+    W.SetEditText(1, "288");
+    W.SetEditText(2, "7000");
+    L.LMDButton4Click();
+    Exchange("OK");
+    Exchange("OK");
+    L.Timer1Timer();
+    EXPECT_EQ(W.Status, " Invalid value: lower limit");
+}
+
+TEST_F(Sequencer, RejectedCommandsShowInTheCaptionAndTheStatus) {
+    ConnectAndRead();
+    L.LMDButton4Click();
+    Exchange("OK");
+    Exchange("OK");
+    Exchange("NK"); // R4=
+    EXPECT_EQ(W.CaptionText.back(), '3');
+    for (int i = 0; i < 6; ++i) Exchange("OK");
+    EXPECT_EQ(W.Status, " Save failed: UPS rejected R4");
+    Arrive("OK\r\n");
+    EXPECT_EQ(W.Status, " Save failed: UPS rejected R4");
+
+    // "NK" to the last command, after " Saving Complete" was shown.
+    L.LMDButton4Click();
+    for (int i = 0; i < 8; ++i) Exchange("OK");
+    L.Timer1Timer();
+    EXPECT_EQ(W.Status, " Saving Complete");
+    Arrive("NK\r\n");
+    EXPECT_EQ(W.Status, " Save failed: UPS rejected R42");
+}
+
+TEST_F(Sequencer, IdentificationFailureEndsTheSequenceWhenItsBoxCloses) {
+    L.LMDButton1Click();
+    L.Timer1Timer();
+    Arrive("SOMETHING ELSE\r\n");
+    EXPECT_EQ(W.Boxes.back(), "Message: This program can use only with Morbeck Orvix series");
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_FALSE(W.Locked);
+    EXPECT_FALSE(L.Connected);
+    EXPECT_EQ(L.StepIndex, 1);
+    L.LMDButton4Click();
+    EXPECT_EQ(W.Boxes.back(), "Error: Connect to the UPS before save config!");
+}
+
+TEST_F(Sequencer, IdentificationFailureWithTicksAndDataWhileTheBoxIsOpen) {
+    L.LMDButton1Click();
+    L.Timer1Timer();
+    int boxTicks = 0;
+    W.OnBox = [&] {
+        // The nested loop: ticks go on, a late line arrives and is dropped.
+        W.OnBox = nullptr;
+        for (; boxTicks < 3 && W.TimerOn; ++boxTicks) L.Timer1Timer();
+        Arrive("WRONG UPS\r\n");
+    };
+    Arrive("WRONG UPS\r\n");
+    EXPECT_EQ(boxTicks, 3);
+    EXPECT_EQ(W.Boxes.size(), 1u); // the late line opened no second box
+    EXPECT_EQ(W.Status, "Communication error !");
+    EXPECT_FALSE(W.Locked);
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_EQ(L.StepIndex, 1);
+}
+
+TEST_F(Sequencer, OpenFailuresOfTheNamedKindsGiveOneErrorBox) {
+    P.OpenFailure = [] { throw EBadId(-2001, "ie_BadId - Specified comport doesn't exist"); };
+    L.LMDButton1Click();
+    EXPECT_EQ(W.Boxes.back(), "Error: Cannot initialize COM port");
+    EXPECT_FALSE(L.Connected);
+    EXPECT_FALSE(W.Locked);
+    P.OpenFailure = [] { throw EInOutError(13, "Permission denied"); };
+    L.LMDButton1Click();
+    EXPECT_EQ(W.Boxes.size(), 2u);
+    // Any other failure is not swallowed here.
+    P.OpenFailure = [] { throw EAPDException(0, "Tesk exception"); };
+    EXPECT_THROW(L.LMDButton1Click(), EAPDException);
+}
+
+TEST_F(Sequencer, ReadAfterFactoryRefusalUsesReadingMode) {
+    EXPECT_FALSE(L.EnterReadingIfConnected());
+    EXPECT_EQ(W.Boxes.back(), "Error: Connect to the UPS before read config!");
+    EXPECT_EQ(L.LinkMode, TLinkMode::Reading);
+}
