@@ -1,0 +1,144 @@
+#pragma once
+// The port dispatcher: rings, locks, worker threads and the rules by which
+// received data is announced. The device itself is reached only through the
+// virtual operations of a device layer (TApdPosixDispatcher on Linux).
+#include "ApdNotice.h"
+#include "ApdSignals.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class TApdCustomComPort;
+class TApdDispatcherThread;
+
+struct TLineSettings {
+    int Baud = 0;
+    int Parity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int DataBits = 8; // 5 to 8
+    int StopBits = 1; // 1, 2, or 15 for one and a half
+    bool operator==(const TLineSettings&) const = default;
+};
+
+// Device events the event wait reports.
+enum : std::uint32_t { EvRxChar = 1u << 0, EvError = 1u << 1, EvWake = 1u << 2 };
+
+class TApdBaseDispatcher {
+  public:
+    static constexpr int ReceiveRingSize = 8192;
+    static constexpr int ThreadReadyWaitMs = 3000;
+    static constexpr int NoticeWaitMs = 3000;
+    static constexpr int DispatchPeriodMs = 50;
+
+    explicit TApdBaseDispatcher(TApdCustomComPort* owner);
+    virtual ~TApdBaseDispatcher();
+    TApdBaseDispatcher(const TApdBaseDispatcher&) = delete;
+    TApdBaseDispatcher& operator=(const TApdBaseDispatcher&) = delete;
+
+    // --- operations offered to the port component (user-interface thread) ---
+    int OpenCom(const std::string& device, int baud, bool rts, bool dtr, std::uint16_t outSize,
+                std::uint16_t inSize, int stopBits, int dataBits, int parity);
+    int SetLine(int baud, int parity, int stopBits, int dataBits);
+    int SetDTR(bool raised);
+    int SetRTS(bool raised);
+    void SetAvailThreshold(std::uint16_t threshold);
+    std::uint16_t AvailThreshold() const { return Threshold.load(); }
+    void SetHandlerFlags(bool handlerAssigned);
+    void RegisterNoticeWindow(INoticeTarget* window);
+    void DeregisterNoticeWindow(INoticeTarget* window);
+    int GetChar(char& c);
+    int PutBlock(const char* data, std::size_t length);
+    // Returns true when a notice is being delivered: the rest of the close is
+    // then left to the dispatch thread.
+    bool CloseCom();
+    bool NoticeActive();
+    // User-interface thread, around the handler of a data-available notice:
+    // the count to announce, or -1 when the notice expired and must be dropped.
+    int BeginNotice(const std::shared_ptr<TNoticeTicket>& ticket);
+    void EndNotice(const std::shared_ptr<TNoticeTicket>& ticket);
+    bool ThreadsActive() const { return ThreadsRunning.load() > 0; }
+    // Ends the threads now, also while a notice is being delivered.
+    void ForceStop();
+
+    int Handle() const { return HandleSlot; }
+    TApdCustomComPort* Owner() const { return OwnerPort; }
+    int InBuffUsed();
+    int OutBuffUsed();
+
+    static TApdBaseDispatcher* Find(int handle);
+
+  protected:
+    // --- device layer ---
+    virtual int DeviceOpen(const std::string& device) = 0;
+    virtual void DeviceClose() = 0;
+    virtual bool DeviceIsOpen() const = 0;
+    virtual int DeviceGetLine(TLineSettings& line) = 0;
+    virtual int DeviceSetLine(const TLineSettings& line) = 0;
+    virtual void DeviceSetModemLines(bool dtr, bool rts) = 0;
+    // Bytes read, at once; 0 when none (or on failure).
+    virtual int DeviceRead(char* buffer, int size) = 0;
+    enum { WriteFlushed = -1, WriteFailed = -2 };
+    // Bytes written (waiting for room as needed), WriteFlushed when a flush
+    // ended the wait, WriteFailed when the device refused the run.
+    virtual int DeviceWrite(const char* data, int length) = 0;
+    virtual void DeviceDrainWriteWake() = 0;
+    virtual void DeviceWakeWrite() = 0;
+    // Waits for a device event or a wake-up; false when the wait itself failed.
+    virtual bool DeviceWaitEvent(std::uint32_t& events) = 0;
+    virtual void DeviceWakeEvent() = 0;
+    virtual void DeviceFlush(bool output, bool input) = 0;
+
+  private:
+    friend class TComThread;
+    friend class TDispThread;
+    friend class TOutThread;
+    friend class TApdDispatcherThread;
+
+    int ReceiveUnread() const; // under ReceiveLock
+    int SendQueued() const;    // under SendLock
+    void ReadInput();
+    void DispatchCycle(bool event);
+    bool NoticeCheck();
+    bool DeliverNotice(int count);
+    void RemoveNoticeReads(); // under ReceiveLock
+    void DiscardOutput();
+    void StopThreads(bool callerIsDispatchThread);
+
+    TApdCustomComPort* OwnerPort;
+    int HandleSlot = -1;
+
+    std::mutex LineLock, SendLock, ReceiveLock;
+    TApdSignals Signals;
+
+    std::vector<char> ReceiveRing;
+    int ReceiveHead = 0, ReceiveTail = 0;
+    bool ReceiveFull = false;
+    std::vector<char> SendRing;
+    int SendHead = 0, SendTail = 0;
+    bool SendFull = false;
+    int OutSize = 0;
+
+    TLineSettings Line;
+    bool DtrState = true, RtsState = true;
+    int LastBaud = 115200;
+
+    std::atomic<std::uint16_t> Threshold{0};
+    int NoticedHead = 0;
+    bool NoticeIsActive = false;     // under LineLock
+    bool DataNoticeMode = false;     // under ReceiveLock
+    int NoticeReadCount = 0;         // under ReceiveLock
+    std::shared_ptr<TNoticeTicket> ReadingTicket; // under ReceiveLock: the handler taking characters
+    bool HandlerAssigned = false;    // under LineLock
+    std::vector<INoticeTarget*> NoticeWindows;   // under LineLock
+    std::vector<INoticeTarget*> DroppedWindows;  // under LineLock
+    std::shared_ptr<TNoticeTicket> CurrentTicket; // under LineLock
+
+    std::atomic<bool> StopThreadsFlag{false}, DisposePending{false};
+    std::atomic<int> ThreadsRunning{0};
+    bool DoneOwed = false; // dispatch thread only
+    std::atomic<std::uint32_t> LastEvents{0};
+    std::unique_ptr<TApdDispatcherThread> ComThread, DispThread, OutThread;
+};

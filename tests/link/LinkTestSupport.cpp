@@ -1,0 +1,100 @@
+#include "LinkTestSupport.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+TestPty::TestPty() {
+    int slave = -1;
+    char name[256] = {};
+    if (openpty(&Master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+    fcntl(Master, F_SETFD, FD_CLOEXEC);
+    termios t{};
+    tcgetattr(slave, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave, TCSANOW, &t);
+    close(slave); // the port opens it by name
+    Path = name;
+}
+
+TestPty::~TestPty() { Hangup(); }
+
+void TestPty::Hangup() {
+    if (Master >= 0) close(Master);
+    Master = -1;
+}
+
+void TestPty::Send(const std::string& bytes) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(Master, bytes.data() + done, bytes.size() - done);
+        if (n > 0) done += static_cast<std::size_t>(n);
+        else {
+            pollfd p{Master, POLLOUT, 0};
+            poll(&p, 1, 100);
+        }
+    }
+}
+
+std::string TestPty::Receive(std::size_t want, int timeoutMs) const {
+    std::string data;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (data.size() < want) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{Master, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
+        char buffer[4096];
+        const ssize_t n = read(Master, buffer, std::min(sizeof buffer, want - data.size()));
+        if (n <= 0) break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    return data;
+}
+
+void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        RunFor(2);
+    }
+    return true;
+}
+
+namespace {
+int CountEntries(const char* dir) {
+    int n = 0;
+    if (DIR* d = opendir(dir)) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') ++n;
+        closedir(d);
+    }
+    return n;
+}
+} // namespace
+
+int OpenDescriptorCount() { return CountEntries("/proc/self/fd") - 1; } // less opendir's own
+int ThreadCount() { return CountEntries("/proc/self/task"); }
+
+double CpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
