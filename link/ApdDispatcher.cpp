@@ -316,6 +316,10 @@ bool TApdBaseDispatcher::DeliverNotice(int count) {
         auto ticket = std::make_shared<TNoticeTicket>(HandleSlot, static_cast<std::uint16_t>(count));
         {
             std::lock_guard lock(LineLock);
+            if (StopThreadsFlag || DisposePending) {
+                aborted = true;
+                break;
+            }
             CurrentTicket = ticket;
         }
         window->PostDataNotice(ticket);
@@ -379,9 +383,10 @@ bool TApdBaseDispatcher::CloseCom() {
     {
         std::lock_guard lock(LineLock);
         StopThreadsFlag = true;
-        if (NoticeIsActive) {
+        // A notice whose handler has not started is dropped: no handler runs
+        // after a close. Only a running handler makes the close wait for it.
+        if (NoticeIsActive && !(CurrentTicket && CurrentTicket->DropUnlessRunning()))
             DisposePending = true;
-        }
     }
     DeviceWakeEvent();
     Signals.Set(TApdSignals::ComEventDone);

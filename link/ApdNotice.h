@@ -33,7 +33,7 @@ class TNoticeTicket {
     bool WaitDone(int timeoutMs) {
         std::unique_lock lock(Mutex);
         return Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [&] { return State == Done || Abandoned; }) &&
+                                [&] { return State == Done || State == Expired || Abandoned; }) &&
                State == Done;
     }
     // Dispatch thread, once the wait is over: a notice not yet begun never will be.
@@ -41,7 +41,19 @@ class TNoticeTicket {
         std::lock_guard lock(Mutex);
         if (State == Pending) State = Expired;
     }
-    // Ends a wait at once (the port is being destroyed).
+    // A close drops a notice whose handler has not started; false when the
+    // handler is running, and the close must wait for it.
+    bool DropUnlessRunning() {
+        bool running;
+        {
+            std::lock_guard lock(Mutex);
+            if (State == Pending) State = Expired;
+            running = State == Running;
+        }
+        Changed.notify_all();
+        return !running;
+    }
+    // Ends the wait at once, even for a running handler (the port is being destroyed).
     void Abandon() {
         {
             std::lock_guard lock(Mutex);

@@ -1,11 +1,15 @@
 #pragma once
-// The port's receiver of notices on the user-interface thread: the dispatch
-// thread posts data-available notices to it, and a deferred close posts
-// CloseComplete to itself.
+// The port's receiver of notices on the user-interface thread. The dispatch
+// thread queues a data-available notice and wakes the event loop through an
+// eventfd watched by a socket notifier; a deferred close posts CloseComplete
+// to this object from the user-interface thread itself.
 #include "ApdNotice.h"
 
 #include <QObject>
+#include <deque>
+#include <mutex>
 
+class QSocketNotifier;
 class TApdCustomComPort;
 
 class TApdNoticeWindow : public QObject, public INoticeTarget {
@@ -21,5 +25,11 @@ class TApdNoticeWindow : public QObject, public INoticeTarget {
     bool event(QEvent* e) override;
 
   private:
+    void TakeNotices();
+
     TApdCustomComPort& Port;
+    int WakeFd = -1;
+    QSocketNotifier* Notifier = nullptr;
+    std::mutex QueueLock;
+    std::deque<std::shared_ptr<TNoticeTicket>> Queue;
 };

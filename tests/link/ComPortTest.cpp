@@ -302,6 +302,9 @@ TEST_F(ComPort, ClosingWithQueuedOutputAndAFullPeerReturnsPromptly) {
     int notices = 0;
     port->OnTriggerAvail = [&](TApdCustomComPort&, std::uint16_t) { ++notices; };
     Pty.Send("late");
+    // The notice is on its way, but the event loop has not taken it up yet.
+    for (int i = 0; i < 2000 && !port->Dispatcher()->NoticeActive(); ++i) usleep(1000);
+    EXPECT_TRUE(port->Dispatcher()->NoticeActive());
     port->SetOpen(false);
     EXPECT_EQ(port->PortState(), TPortState::PortClosed);
     RunFor(100);
