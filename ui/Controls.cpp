@@ -1,0 +1,272 @@
+#include "Controls.h"
+
+#include "ErrorDisplay.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QThread>
+#include <exception>
+
+void Guarded(const std::function<void()>& entry) {
+    try {
+        entry();
+    } catch (const std::exception& e) {
+        ShowApplicationError(e.what());
+    }
+}
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+std::string S(const QString& text) { return text.toStdString(); }
+
+QFont PixelFont(const char* family, int pixelHeight, bool bold) {
+    QFont font(QString::fromUtf8(family));
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    return font;
+}
+
+void SetTextColor(QWidget* widget, const QColor& color) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::Text, color);
+    p.setColor(QPalette::ButtonText, color);
+    widget->setPalette(p);
+}
+
+void InstallFontSubstitutions() {
+    QFont::insertSubstitutions(QString::fromUtf8(face::Gothic), {"IPAGothic", "IPAexGothic"});
+    QFont::insertSubstitutions(QString::fromUtf8(face::PGothic), {"IPAPGothic", "IPAexGothic"});
+    QFont::insertSubstitutions(face::SansSerif, {"Liberation Sans"});
+    QFont::insertSubstitutions(face::Arial, {"Liberation Sans"});
+}
+
+void SetFixedWindow(QWidget* window, int clientWidth, int clientHeight) {
+    window->setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    window->setFixedSize(clientWidth, clientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        window->move(area.x() + (area.width() - clientWidth) / 2,
+                     area.y() + (area.height() - clientHeight) / 2);
+    }
+}
+
+TLMDButton::TLMDButton(QWidget* parent, const QString& caption, QRect geometry, const QFont& font)
+    : QPushButton(caption, parent) {
+    setGeometry(geometry);
+    setFont(font);
+}
+
+void TLMDButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
+    QRect area = rect();
+    if (isDown()) area.translate(1, 1);
+    painter.setFont(font());
+    if (isEnabled()) {
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawText(area.translated(1, 1), Qt::AlignCenter, caption);
+    }
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.drawText(area, Qt::AlignCenter, caption);
+}
+
+TShadowLabel::TShadowLabel(QWidget* parent, const QString& caption, QRect geometry, const QFont& font,
+                           int depth)
+    : QLabel(caption, parent), Depth(depth) {
+    setGeometry(geometry);
+    // The caption and its shadow stay inside the label's box.
+    QFont fitted = font;
+    while (fitted.pixelSize() > 8 &&
+           QFontMetrics(fitted).horizontalAdvance(caption) > geometry.width() - depth)
+        fitted.setPixelSize(fitted.pixelSize() - 1);
+    setFont(fitted);
+}
+
+void TShadowLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(font());
+    const QRect area = rect().adjusted(0, 0, -Depth, -Depth);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawText(area.translated(Depth, Depth), Qt::AlignLeft | Qt::AlignTop, text());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignTop, text());
+}
+
+TEdit::TEdit(QWidget* parent, QRect geometry, const QFont& font) : QLineEdit(parent) {
+    setGeometry(geometry);
+    setFont(font);
+}
+
+void TEdit::SetText(const QString& text) {
+    setText(text);
+    setCursorPosition(0);
+}
+
+TComboBox::TComboBox(QWidget* parent, QRect geometry, const QFont& font, const QStringList& items)
+    : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    addItems(items);
+    setGeometry(geometry);
+    setFont(font);
+    setCurrentIndex(-1);
+    // Only the operator's actions run the change handler.
+    connect(this, &QComboBox::activated, this, [this](int) {
+        if (OnChange) Guarded(OnChange);
+    });
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString&) {
+        if (OnChange) Guarded(OnChange);
+    });
+}
+
+void TComboBox::SetItemIndex(int index) {
+    if (index >= 0 && index < count()) {
+        setCurrentIndex(index);
+        lineEdit()->setCursorPosition(0);
+        return;
+    }
+    const QString text = currentText();
+    setCurrentIndex(-1);
+    SetText(text);
+}
+
+void TComboBox::SetText(const QString& text) {
+    setEditText(text);
+    lineEdit()->setCursorPosition(0); // show the start of a text wider than the field
+}
+
+TUpDown::TUpDown(QWidget* parent, QRect geometry, int min, int max)
+    : QWidget(parent), FMin(min), FMax(max) {
+    setGeometry(geometry);
+    Up = new QToolButton(this);
+    Down = new QToolButton(this);
+    Up->setArrowType(Qt::UpArrow);
+    Down->setArrowType(Qt::DownArrow);
+    const int half = geometry.height() / 2;
+    Up->setGeometry(0, 0, geometry.width(), half);
+    Down->setGeometry(0, half, geometry.width(), geometry.height() - half);
+    Up->setFocusPolicy(Qt::NoFocus);
+    Down->setFocusPolicy(Qt::NoFocus);
+    Up->setAutoRepeat(true);
+    Down->setAutoRepeat(true);
+    connect(Up, &QToolButton::clicked, this, [this] { Click(true); });
+    connect(Down, &QToolButton::clicked, this, [this] { Click(false); });
+    setFocusPolicy(Qt::TabFocus);
+    FPosition = std::clamp(1, FMin, FMax);
+}
+
+void TUpDown::SetPosition(int position) {
+    // The position is a signed 16-bit value within the range.
+    FPosition = std::clamp(static_cast<int>(static_cast<std::int16_t>(position)), FMin, FMax);
+}
+
+void TUpDown::Click(bool up) {
+    const int next = FPosition + (up ? 1 : -1);
+    if (next < FMin || next > FMax) return; // no wrap-around, no step past the end
+    FPosition = next;
+    if (OnClick) Guarded(OnClick);
+}
+
+TRadioGroup::TRadioGroup(QWidget* parent, const QString& caption, QRect geometry, const QFont& font,
+                         const QStringList& items, int columns)
+    : QGroupBox(caption, parent) {
+    setGeometry(geometry);
+    setFont(font);
+    const int count = static_cast<int>(items.size());
+    const int rows = (count + columns - 1) / columns;
+    const int top = QFontMetrics(font).height();
+    const int rowHeight = (geometry.height() - top - 4) / std::max(rows, 1);
+    const int columnWidth = (geometry.width() - 16) / columns;
+    auto* group = new QButtonGroup(this);
+    for (int i = 0; i < count; ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        b->setFont(font);
+        const int column = i / rows, row = i % rows;
+        const int h = std::max(b->sizeHint().height(), 17);
+        b->setGeometry(8 + column * columnWidth, top + row * rowHeight + (rowHeight - h) / 2,
+                       columnWidth - 2, h);
+        group->addButton(b, i);
+        Buttons.push_back(b);
+    }
+}
+
+int TRadioGroup::ItemIndex() const {
+    for (std::size_t i = 0; i < Buttons.size(); ++i)
+        if (Buttons[i]->isChecked()) return static_cast<int>(i);
+    return -1;
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    if (index >= 0 && index < static_cast<int>(Buttons.size())) Buttons[static_cast<std::size_t>(index)]->setChecked(true);
+}
+
+TStatusBar::TStatusBar(QWidget* parent, QRect geometry, int firstWidth, const QString& firstText)
+    : QFrame(parent) {
+    setGeometry(geometry);
+    setAutoFillBackground(true);
+    setFont(QApplication::font("QStatusBar"));
+    const int h = geometry.height() - 2;
+    for (int i = 0; i < 2; ++i) {
+        Panels[i] = new QLabel(this);
+        Panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        Panels[i]->setLineWidth(1);
+    }
+    Panels[0]->setGeometry(0, 2, firstWidth - 2, h);
+    Panels[0]->setAlignment(Qt::AlignCenter);
+    Panels[0]->setText(firstText);
+    Panels[1]->setGeometry(firstWidth, 2, geometry.width() - firstWidth, h);
+    Panels[1]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Panels[1]->setIndent(2);
+}
+
+QString TStatusBar::PanelText(int panel) const { return Panels[panel]->text(); }
+void TStatusBar::SetPanelText(int panel, const QString& text) { Panels[panel]->setText(text); }
+
+QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font, const QColor& color) {
+    auto* label = new QLabel(caption, parent);
+    label->setFont(font);
+    SetTextColor(label, color);
+    label->adjustSize();
+    label->move(at);
+    return label;
+}
+
+QFrame* MakeLine(QWidget* parent, QRect geometry) {
+    auto* line = new QFrame(parent);
+    line->setFrameStyle((geometry.width() > geometry.height() ? QFrame::HLine : QFrame::VLine) | QFrame::Sunken);
+    line->setGeometry(geometry);
+    return line;
+}
+
+namespace {
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+} // namespace
+
+void ShowErrorBox(QWidget* parent, const QString& text) { ShowBox(parent, QMessageBox::Critical, "Error", text); }
+
+void ShowPlainBox(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::NoIcon, QApplication::applicationName(), text);
+}
+
+void InstallErrorDisplay() {
+    SetApplicationErrorDisplay([](const std::string& message) {
+        auto show = [text = Q(message)] { ShowBox(QApplication::activeWindow(), QMessageBox::Critical, QApplication::applicationName(), text); };
+        if (QThread::currentThread() == qApp->thread())
+            show();
+        else
+            QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+    });
+}

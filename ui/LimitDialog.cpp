@@ -1,0 +1,81 @@
+#include "LimitDialog.h"
+
+#include "UnitBenloQuenda.h"
+#include "UnitNormalInputVoltage.h"
+
+#include <QButtonGroup>
+
+TLimitDialog::TLimitDialog(int clientHeight, int buttonTop, const char* caption, int targetEdit,
+                           const std::array<TLimitRow, 5>& table)
+    : CaptionText(caption), TargetEdit(targetEdit), Table(table) {
+    SetFixedWindow(this, 205, clientHeight);
+    setModal(true);
+    setFont(PixelFont(face::SansSerif, 11));
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setGeometry(0, 0, 205, clientHeight);
+    const QFont heading = PixelFont(face::SansSerif, 16, true);
+    Label1 = MakeLabel(GroupBox1, "%", {40, 16}, heading);
+    Label1->setGeometry(40, 16, 16, 20);
+    Label2 = MakeLabel(GroupBox1, "Voltage", {116, 16}, heading);
+    Label2->setGeometry(116, 16, 63, 20);
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QRadioButton(QString("RadioButton%1").arg(i + 1), GroupBox1);
+        b->setGeometry(16, 40 + 28 * i, 177, 17);
+        b->setFont(font());
+        RadioButton[static_cast<std::size_t>(i)] = b;
+    }
+    LMDButton1 = new TLMDButton(GroupBox1, "OK", {20, buttonTop, 75, 25}, font());
+    LMDButton2 = new TLMDButton(GroupBox1, "Cancel", {112, buttonTop, 75, 25}, font());
+    setTabOrder(RadioButton[0], RadioButton[1]);
+    setTabOrder(RadioButton[1], RadioButton[2]);
+    setTabOrder(RadioButton[2], RadioButton[3]);
+    setTabOrder(RadioButton[3], LMDButton1);
+    setTabOrder(LMDButton1, LMDButton2);
+    connect(LMDButton1, &QPushButton::clicked, this, [this] { Guarded([this] { LMDButton1Click(); }); });
+    connect(LMDButton2, &QPushButton::clicked, this, [this] { Guarded([this] { LMDButton2Click(); }); });
+    FormCreate();
+}
+
+void TLimitDialog::FormCreate() { setWindowTitle(QString::fromUtf8(CaptionText)); }
+
+void TLimitDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Guarded([this] { FormShow(); });
+}
+
+void TLimitDialog::FormShow() { PutCaptions(FormNormalInputVoltage->RatedVoltage); }
+
+void TLimitDialog::PutCaptions(int ratedVoltage) {
+    for (const auto& row : Table) {
+        if (row.Rated != ratedVoltage) continue;
+        for (std::size_t i = 0; i < 4; ++i) RadioButton[i]->setText(row.Captions[i]);
+    }
+}
+
+void TLimitDialog::UncheckAll() {
+    for (auto* b : RadioButton) {
+        b->setAutoExclusive(false);
+        b->setChecked(false);
+        b->setAutoExclusive(true);
+    }
+}
+
+void TLimitDialog::LMDButton1Click() {
+    // Without a rated voltage the buttons keep their placeholder captions,
+    // which are no voltage: the field stays as it is.
+    if (FormNormalInputVoltage->RatedVoltage != 0) {
+        for (auto* b : RadioButton) {
+            if (!b->isChecked()) continue;
+            const QString caption = b->text();
+            FormBenloQuenda->SetEditText(TargetEdit, S(caption.right(3)));
+            break;
+        }
+    }
+    UncheckAll();
+    close();
+}
+
+void TLimitDialog::LMDButton2Click() {
+    UncheckAll();
+    close();
+}

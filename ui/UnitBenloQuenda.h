@@ -1,0 +1,81 @@
+#pragma once
+// The main settings window: port choice, connect, read, edit, factory values
+// and save. It owns the serial port, the 200 ms timer and the link sequencer,
+// and offers the sequencer the window operations it needs.
+#include "ApdComPort.h"
+#include "Controls.h"
+#include "ISettingsWindow.h"
+#include "LinkSequencer.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+class TFormBenloQuenda : public QWidget, public ISettingsWindow {
+  public:
+    TFormBenloQuenda();
+    ~TFormBenloQuenda() override;
+
+    // Handlers.
+    void FormCreate();
+    void LMDButton1Click();
+    void LMDButton2Click();
+    void LMDButton3Click();
+    void LMDButton4Click();
+    void LMDButton5Click();
+    void LMDButton6Click();
+    void LMDButton7Click();
+    void ComboBox5Change();
+    void ComboBox9Change();
+    void UpDown3Click();
+    void UpDown4Click();
+    void Timer1Timer();
+    void ComPort1TriggerAvail(TApdCustomComPort& cp, std::uint16_t count);
+
+    // What the link sequencer uses of the window.
+    std::string Caption() const override;
+    void SetCaption(const std::string& text) override;
+    std::string EditText(int edit) const override;
+    void SetEditText(int edit, const std::string& text) override;
+    void SetEditEnabled(int edit, bool enabled) override;
+    void SetUpDownPosition(int upDown, int position) override;
+    void SetUpDownEnabled(int upDown, bool enabled) override;
+    void SetComboText(int combo, const std::string& text) override;
+    int ComboIndexOf(int combo, const std::string& text) const override;
+    int ComboItemIndex(int combo) const override;
+    void SetComboItemIndex(int combo, int index) override;
+    void SetComboEnabled(int combo, bool enabled) override;
+    int PortItemIndex() const override;
+    void SetTimerEnabled(bool enabled) override;
+    void ErrorBox(const std::string& text) override;
+    void MessageBox(const std::string& text) override;
+    void LockCommandControls() override;
+    void UnlockCommandControls() override;
+    void ShowStatus(const std::string& text) override;
+
+    TApdComPort ComPort1;
+    QTimer Timer1;
+    TLinkSequencer Link{*this, ComPort1};
+
+    QFrame* Panel1;
+    TShadowLabel* LMDSimpleLabel1;
+    TShadowLabel* LMDSimpleLabel2;
+    TRadioGroup* RadioGroup1;
+    std::array<TLMDButton*, 8> LMDButton{}; // LMDButton1..7 at their numbers
+    std::array<TEdit*, 5> MaskEdit{};       // MaskEdit1..4
+    std::array<TUpDown*, 5> UpDown{};       // UpDown3 and UpDown4
+    std::array<TComboBox*, 15> ComboBox{};  // ComboBox1..14
+    std::array<QLabel*, 22> Label{};        // Label1..21
+    TStatusBar* StatusBar1;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildFrame();
+    void BuildSettings();
+    void BuildOutletGroup();
+    void BuildTabOrder();
+};
+
+extern TFormBenloQuenda* FormBenloQuenda;

@@ -1,0 +1,10 @@
+#pragma once
+// The lower input voltage limit dialog; OK fills MaskEdit2 of the main window.
+#include "LimitDialog.h"
+
+class TFormLowerLimit : public TLimitDialog {
+  public:
+    TFormLowerLimit();
+};
+
+extern TFormLowerLimit* FormLowerLimit;

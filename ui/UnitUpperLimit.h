@@ -1,0 +1,13 @@
+#pragma once
+// The upper input voltage limit dialog; OK fills MaskEdit1 of the main window.
+#include "LimitDialog.h"
+
+class TFormUpperLimit : public TLimitDialog {
+  public:
+    TFormUpperLimit();
+
+  protected:
+    void FormShow() override;
+};
+
+extern TFormUpperLimit* FormUpperLimit;
