@@ -20,9 +20,10 @@ void TApdDispatcherThread::Run() {
     } catch (...) {
         ShowApplicationError("Unexpected failure in a serial port thread");
     }
-    // An ended thread always counts as ended, so that a close never waits for it.
-    D.Signals.Set(EndedSignal());
+    // An ended thread always counts as ended, so that a close never waits for
+    // it; the count first, so that whoever saw the signal also sees the count.
     --D.ThreadsRunning;
+    D.Signals.Set(EndedSignal());
 }
 
 unsigned TComThread::EndedSignal() const { return TApdSignals::ComEnded; }

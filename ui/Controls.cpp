@@ -189,7 +189,7 @@ TRadioGroup::TRadioGroup(QWidget* parent, const QString& caption, QRect geometry
     const int columnWidth = (geometry.width() - 16) / columns;
     auto* group = new QButtonGroup(this);
     for (int i = 0; i < count; ++i) {
-        auto* b = new QRadioButton(items[i], this);
+        auto* b = new TRadioButton(items[i], this);
         b->setFont(font);
         const int column = i / rows, row = i % rows;
         const int h = std::max(b->sizeHint().height(), 17);

@@ -94,6 +94,15 @@ class TUpDown : public QWidget {
     int FMin, FMax, FPosition = 1;
 };
 
+// A radio button that reacts to a click anywhere in its box, not only on its text.
+class TRadioButton : public QRadioButton {
+  public:
+    using QRadioButton::QRadioButton;
+
+  protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 // A captioned frame of radio buttons, filled column by column.
 class TRadioGroup : public QGroupBox {
   public:

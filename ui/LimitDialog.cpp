@@ -19,7 +19,7 @@ TLimitDialog::TLimitDialog(int clientHeight, int buttonTop, const char* caption,
     Label2 = MakeLabel(GroupBox1, "Voltage", {116, 16}, heading);
     Label2->setGeometry(116, 16, 63, 20);
     for (int i = 0; i < 4; ++i) {
-        auto* b = new QRadioButton(QString("RadioButton%1").arg(i + 1), GroupBox1);
+        auto* b = new TRadioButton(QString("RadioButton%1").arg(i + 1), GroupBox1);
         b->setGeometry(16, 40 + 28 * i, 177, 17);
         b->setFont(font());
         RadioButton[static_cast<std::size_t>(i)] = b;

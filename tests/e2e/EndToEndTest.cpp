@@ -1,0 +1,166 @@
+// The program's windows against orvix-ups-sim on a pseudo-terminal, on COM1.
+#include "SimProcess.h"
+#include "UiTestSupport.h"
+#include "UnitBenloQuenda.h"
+#include "UnitNormalInputVoltage.h"
+#include "UnitUpperLimit.h"
+
+#include <QTest>
+#include <csignal>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+class EndToEnd : public UiTest {
+  protected:
+    std::unique_ptr<SimProcess> Sim;
+    std::string StateFile = TempPath("state"), LogFile = TempPath("log");
+
+    void Start(std::vector<std::string> args) {
+        args.insert(args.end(), {"--state", StateFile, "--log", LogFile});
+        Sim = std::make_unique<SimProcess>(args);
+        setenv("ORVIX_COM1", Sim->Path().c_str(), 1);
+        ChooseVoltage(3); // 230 V
+        QTest::mouseClick(Main().RadioGroup1->Button(0), Qt::LeftButton);
+    }
+    void TearDown() override {
+        UiTest::TearDown();
+        if (Sim) Sim->Stop();
+        std::remove(StateFile.c_str());
+        std::remove(LogFile.c_str());
+        unsetenv("ORVIX_COM1");
+    }
+    bool WaitStatus(const std::string& status, int timeoutMs = 8000) {
+        return RunUntil([&] { return Status() == status; }, timeoutMs);
+    }
+    bool Unlocked() { return Main().LMDButton[1]->isEnabled() && Main().RadioGroup1->isEnabled(); }
+    std::string Field(int edit) { return Main().EditText(edit); }
+    std::string Combo(int c) { return Main().ComboBox[static_cast<std::size_t>(c)]->currentText().toStdString(); }
+    // The commands the simulator received, in order.
+    std::vector<std::string> Commands() {
+        std::istringstream in(ReadFile(LogFile));
+        std::vector<std::string> out;
+        std::string ms, dir, text;
+        while (in >> ms >> dir && std::getline(in, text))
+            if (dir == "<") out.push_back(text.substr(1));
+        return out;
+    }
+    std::string State() {
+        kill(Sim->Pid(), SIGUSR1);
+        RunFor(200);
+        return ReadFile(StateFile);
+    }
+    void ExpectSimulatorDefaults() {
+        EXPECT_EQ(Field(1), "288");
+        EXPECT_EQ(Field(2), "173");
+        EXPECT_EQ(Field(3), "2");
+        EXPECT_EQ(Combo(1), "3");
+        const std::vector<std::string> flags = {"実行", "実行", "取り消し", "いいえ", "はい", "はい", "はい", "実行"};
+        for (int c = 2; c <= 9; ++c) EXPECT_EQ(Combo(c), flags[static_cast<std::size_t>(c - 2)]) << c;
+        EXPECT_EQ(Field(4), "90");
+    }
+};
+
+} // namespace
+
+TEST_F(EndToEnd, ConnectReadsEverySettingThenASaveReachesTheUps) {
+    Start({});
+    Press(1);
+    EXPECT_FALSE(Unlocked());
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    EXPECT_TRUE(Unlocked());
+    ExpectSimulatorDefaults();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"V?", "R5", "R4", "TD", "F%", "R31", "R28", "R34", "R42"}));
+
+    // Edit: upper limit from the dialog, a flag, the delay; then save.
+    FormUpperLimit->show();
+    QTest::mouseClick(FormUpperLimit->RadioButton[1], Qt::LeftButton);
+    QTest::mouseClick(FormUpperLimit->LMDButton1, Qt::LeftButton);
+    EXPECT_EQ(Field(1), "276");
+    Main().MaskEdit[3]->setText("5");
+    Main().ComboBox[3]->SetItemIndex(1);
+    Press(4);
+    ASSERT_TRUE(WaitStatus(" Saving Complete"));
+    RunFor(300); // the answer to the last command
+    const std::string state = State();
+    EXPECT_NE(state.find("R5 0AC8\n"), std::string::npos) << state;
+    EXPECT_NE(state.find("TD 5\n"), std::string::npos) << state;
+    EXPECT_NE(state.find("R31 A100\n"), std::string::npos) << state;
+    EXPECT_NE(state.find("R42 305A\n"), std::string::npos) << state;
+
+    // Reading back shows what was saved.
+    Press(3);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    EXPECT_EQ(Field(1), "276");
+    EXPECT_EQ(Combo(3), "取り消し");
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(EndToEnd, LineNoiseAndSplitRepliesStillReadEveryValue) {
+    Start({"--noise", "4", "--split"});
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed", 12000));
+    ExpectSimulatorDefaults();
+}
+
+TEST_F(EndToEnd, ASilentLineEndsWithACommunicationError) {
+    Start({"--silent"});
+    Press(1);
+    ASSERT_TRUE(WaitStatus("Communication error !"));
+    EXPECT_TRUE(Unlocked());
+    RunUntil([&] { return Commands().size() >= 3; }, 2000); // the last one is still on the line
+    RunFor(300);
+    EXPECT_EQ(Commands(), std::vector<std::string>(3, "V?"));
+    Press(3);
+    EXPECT_EQ(Status(), " Connect COM port first !");
+}
+
+TEST_F(EndToEnd, AWrongUpsFailsIdentificationAndLeavesTheWindowUsable) {
+    Start({"--wrong-id"});
+    Press(1);
+    ASSERT_TRUE(RunUntil([&] { return !Boxes.empty(); }));
+    EXPECT_EQ(Boxes.front(), "orvix-config: This program can use only with Morbeck Orvix series");
+    ASSERT_TRUE(RunUntil([&] { return Unlocked() && !Main().Timer1.isActive(); }));
+    EXPECT_FALSE(Main().Link.Connected);
+    Press(4);
+    EXPECT_EQ(Boxes.back(), "Error: Connect to the UPS before save config!");
+    EXPECT_EQ(Field(1), "読取不可");
+}
+
+TEST_F(EndToEnd, GarbageBeforeRepliesIsCaughtByTheIdentification) {
+    Start({"--garbage", "12"});
+    Press(1);
+    ASSERT_TRUE(RunUntil([&] { return !Boxes.empty() && Unlocked() && !Main().Timer1.isActive(); }));
+    EXPECT_FALSE(Main().Link.Connected);
+}
+
+TEST_F(EndToEnd, ACablePulledMidReadEndsWithACommunicationError) {
+    Start({"--hangup-after", "3"});
+    Press(1);
+    ASSERT_TRUE(WaitStatus("Communication error !"));
+    EXPECT_TRUE(Unlocked());
+    EXPECT_EQ(Field(1), "288"); // what came before the line went dead
+    // Connecting again reopens the port; the dead line stays silent.
+    Press(1);
+    ASSERT_TRUE(WaitStatus("Communication error !"));
+    EXPECT_TRUE(Boxes.empty() || Boxes.back() == "Error: Cannot initialize COM port");
+}
+
+TEST_F(EndToEnd, ASaveTheUpsRejectsSaysSo) {
+    Start({"--nk", "R4="});
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    Press(4);
+    ASSERT_TRUE(WaitStatus(" Save failed: UPS rejected R4"));
+    EXPECT_EQ(Main().windowTitle().right(1), "3");
+    EXPECT_TRUE(Unlocked());
+}
+
+TEST_F(EndToEnd, AMissingPortCannotBeInitialized) {
+    Start({});
+    setenv("ORVIX_COM1", "/dev/orvix-missing", 1);
+    Press(1);
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Error: Cannot initialize COM port"});
+    EXPECT_TRUE(Unlocked());
+}
