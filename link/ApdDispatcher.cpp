@@ -55,6 +55,7 @@ int TApdBaseDispatcher::OpenCom(const std::string& device, int baud, bool rts, b
         ReceiveRing.assign(ReceiveRingSize, 0);
         ReceiveHead = ReceiveTail = NoticedHead = 0;
         ReceiveFull = false;
+        NewSinceNotice = false;
         OutSize = outSize;
         SendRing.assign(outSize, 0);
         SendHead = SendTail = 0;
@@ -217,18 +218,16 @@ int TApdBaseDispatcher::PutBlock(const char* data, std::size_t length) {
 void TApdBaseDispatcher::ReadInput() {
     std::lock_guard lock(ReceiveLock);
     if (ReceiveFull || ReceiveRing.empty()) return;
-    bool got = false;
     for (int pass = 0; pass < 2 && !ReceiveFull; ++pass) {
         const int end = ReceiveTail > ReceiveHead ? ReceiveTail : ReceiveRingSize;
         const int room = end - ReceiveHead;
         const int n = DeviceRead(ReceiveRing.data() + ReceiveHead, room);
         if (n <= 0) break;
-        got = true;
+        NewSinceNotice = true;
         ReceiveHead = (ReceiveHead + n) % ReceiveRingSize;
         if (ReceiveHead == ReceiveTail) ReceiveFull = true;
         if (n < room) break; // the driver had no more
     }
-    (void)got;
 }
 
 void TApdBaseDispatcher::DispatchCycle(bool event) {
@@ -262,8 +261,9 @@ bool TApdBaseDispatcher::NoticeCheck() {
         std::lock_guard lock(ReceiveLock);
         unread = ReceiveUnread();
         const std::uint16_t threshold = Threshold;
-        if (threshold == 0 || ReceiveHead == NoticedHead || unread < threshold) return false;
+        if (threshold == 0 || !NewSinceNotice || unread < threshold) return false;
         NoticedHead = ReceiveHead;
+        NewSinceNotice = false;
     }
     return DeliverNotice(unread);
 }

@@ -127,6 +127,9 @@ class TApdBaseDispatcher {
 
     std::atomic<std::uint16_t> Threshold{0};
     int NoticedHead = 0;
+    // Data arrived since the last notice. Comparing heads alone misses exactly
+    // one ring's worth of new data, which leaves the head where it was.
+    bool NewSinceNotice = false; // under ReceiveLock
     bool NoticeIsActive = false;     // under LineLock
     bool DataNoticeMode = false;     // under ReceiveLock
     int NoticeReadCount = 0;         // under ReceiveLock

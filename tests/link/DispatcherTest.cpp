@@ -280,3 +280,23 @@ TEST_F(Dispatcher, LineSettingsAreWrittenOnlyWhenTheyChange) {
     EXPECT_EQ(D.SetLine(9600, 0, 1, 5), 0);
     EXPECT_EQ(D.DeviceLine.StopBits, 15); // five data bits: one and a half
 }
+
+TEST_F(Dispatcher, ExactlyOneRingOfNewDataIsStillAnnounced) {
+    // While the first handler runs, a whole ring's worth arrives: after the
+    // read the head is back where the first notice left it.
+    const std::string ring(TApdBaseDispatcher::ReceiveRingSize, 'r');
+    std::size_t taken = 0;
+    bool fed = false;
+    Target.Handler = [&](int count) {
+        taken += Target.Take(count).size();
+        if (!fed) {
+            fed = true;
+            D.ClearReported();
+            D.Feed(ring);
+        }
+    };
+    Arrive("0123456789");
+    ASSERT_TRUE(Target.WaitNotices(2));
+    EXPECT_EQ(Target.Seen(), (std::vector<int>{10, TApdBaseDispatcher::ReceiveRingSize}));
+    EXPECT_EQ(taken, 10u + ring.size());
+}
