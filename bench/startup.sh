@@ -20,7 +20,7 @@ echo "start-up to the first window: $(( (ready - start) / 1000000 )) ms"
 grep VmHWM /proc/$app/status | sed 's/^/peak memory after start: /'
 # 230 V, OK, COM 1, connect; positions follow the centred windows on 1024 x 768.
 xdotool mousemove 434 412 click 1; sleep 0.3
-xdotool mousemove 556 386 click 1; sleep 0.5
+xdotool mousemove 556 342 click 1; sleep 0.5
 xdotool mousemove 290 276 click 1; sleep 0.2
 xdotool mousemove 572 270 click 1; sleep 3
 grep VmHWM /proc/$app/status | sed 's/^/peak memory after a read: /'

@@ -46,6 +46,7 @@ TFormBenloQuenda::TFormBenloQuenda() {
     BuildTabOrder();
 
     Timer1.setInterval(200);
+    Timer1.setTimerType(Qt::PreciseTimer); // a coarse timer drifts up to 10 ms a tick
     connect(&Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
     ComPort1.SetBaud(4800);
     ComPort1.SetAutoOpen(false);
