@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     std::size_t received = 0;
     port.OnTriggerAvail = [&](TApdCustomComPort& cp, std::uint16_t count) {
         arrived = Clock::now();
-        for (int i = 0; i < count; ++i) cp.ReadChar();
+        for (int i = 0; i < count; ++i)
+            cp.ReadChar();
         received += count;
     };
     port.SetComNumber(1);
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
         us.push_back(std::chrono::duration<double, std::micro>(arrived - sent).count());
     }
     std::sort(us.begin(), us.end());
-    std::printf("latency byte -> OnTriggerAvail over 1000 bytes: median %.0f us, p99 %.0f us, max %.0f us\n",
+    std::printf("latency byte -> OnTriggerAvail over 1000 bytes: median %.0f us, p99 %.0f us, max "
+                "%.0f us\n",
                 us[500], us[989], us.back());
 
     // An idle open port.
@@ -77,8 +79,9 @@ int main(int argc, char** argv) {
     RunFor(idleSeconds * 1000);
     const double wall = std::chrono::duration<double, std::milli>(Clock::now() - wall0).count();
     const double cpu = CpuMs() - cpu0;
-    std::printf("idle open port for %d s: CPU %.3f %% (%.1f ms), %.1f wake-ups/s (all threads)\n", idleSeconds,
-                100.0 * cpu / wall, cpu, (ContextSwitches() - switches0) * 1000.0 / wall);
+    std::printf("idle open port for %d s: CPU %.3f %% (%.1f ms), %.1f wake-ups/s (all threads)\n",
+                idleSeconds, 100.0 * cpu / wall, cpu,
+                (ContextSwitches() - switches0) * 1000.0 / wall);
 
     // Throughput: 1 MiB through the receive path into the handler.
     const std::size_t total = 1 << 20;
@@ -86,7 +89,8 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     std::thread writer([&] {
         const std::string chunk(4096, 'y');
-        for (std::size_t sent = 0; sent < total; sent += chunk.size()) pty.Send(chunk);
+        for (std::size_t sent = 0; sent < total; sent += chunk.size())
+            pty.Send(chunk);
     });
     RunUntil([&] { return received >= total; }, 60000);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

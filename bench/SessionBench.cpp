@@ -1,8 +1,8 @@
 // Wall time of a connect-and-read and of a save against the simulator at
 // 4800 baud, through the real windows, 20 runs each.
 #include "Application.h"
-#include "SimProcess.h"
 #include "LinkTestSupport.h"
+#include "SimProcess.h"
 #include "UnitBenloQuenda.h"
 #include "UnitNormalInputVoltage.h"
 
@@ -20,18 +20,22 @@ double Measure(TFormBenloQuenda& w, int button, const QString& done) {
     const auto start = Clock::now();
     QTest::mouseClick(w.LMDButton[static_cast<std::size_t>(button)], Qt::LeftButton);
     Clock::time_point end{};
-    const bool ok = RunUntil([&] {
-        if (w.StatusBar1->PanelText(1) != done) return false;
-        end = Clock::now();
-        return true;
-    }, 10000);
+    const bool ok = RunUntil(
+        [&] {
+            if (w.StatusBar1->PanelText(1) != done) return false;
+            end = Clock::now();
+            return true;
+        },
+        10000);
     return ok ? std::chrono::duration<double, std::milli>(end - start).count() : -1;
 }
 
 void Report(const char* what, std::vector<double> ms, double floor) {
     std::sort(ms.begin(), ms.end());
-    std::printf("%s over %zu runs: min %.1f ms, median %.1f ms, max %.1f ms (floor %.1f ms, worst %+.1f ms)\n",
-                what, ms.size(), ms.front(), ms[ms.size() / 2], ms.back(), floor, ms.back() - floor);
+    std::printf("%s over %zu runs: min %.1f ms, median %.1f ms, max %.1f ms (floor %.1f ms, worst "
+                "%+.1f ms)\n",
+                what, ms.size(), ms.front(), ms[ms.size() / 2], ms.back(), floor,
+                ms.back() - floor);
 }
 } // namespace
 

@@ -10,8 +10,12 @@ const char* const SaveCommands[LastStep + 1] = {"Xw",  "R5",  "R4",  "TD", "F%",
 namespace {
 
 // Two-item combo boxes: item 0 means the bit is set, item 1 (or none) clear.
-void ShowBit(ISettingsWindow& w, int combo, bool bit) { w.SetComboItemIndex(combo, bit ? 0 : 1); }
-bool BitOf(const ISettingsWindow& w, int combo) { return w.ComboItemIndex(combo) == 0; }
+void ShowBit(ISettingsWindow& w, int combo, bool bit) {
+    w.SetComboItemIndex(combo, bit ? 0 : 1);
+}
+bool BitOf(const ISettingsWindow& w, int combo) {
+    return w.ComboItemIndex(combo) == 0;
+}
 
 void ShowVolts(TProtocolContext& ctx, int edit, const std::string& line) {
     ctx.Window.SetEditText(edit, NumberToText(ctx.Hex.HexToWord(line) / 10));
@@ -29,7 +33,9 @@ std::optional<std::string> VoltsWord(TProtocolContext& ctx, int edit) {
 
 } // namespace
 
-bool IsIdentificationValid(const std::string& line) { return line.size() >= 10 && line[9] == 'l'; }
+bool IsIdentificationValid(const std::string& line) {
+    return line.size() >= 10 && line[9] == 'l';
+}
 
 bool ApplyReadReply(TProtocolContext& ctx, int step, const std::string& line) {
     ISettingsWindow& w = ctx.Window;
@@ -69,13 +75,15 @@ bool ApplyReadReply(TProtocolContext& ctx, int step, const std::string& line) {
         const bool allStopped = line == "00FF";
         w.SetComboItemIndex(5, allStopped ? 0 : 1);
         if (allStopped) {
-            for (int c = 6; c <= 8; ++c) w.SetComboItemIndex(c, 1);
+            for (int c = 6; c <= 8; ++c)
+                w.SetComboItemIndex(c, 1);
         } else {
             ShowBit(w, 6, s.FlagsR28[9]);
             ShowBit(w, 7, s.FlagsR28[12]);
             ShowBit(w, 8, s.FlagsR28[11]);
         }
-        for (int c = 6; c <= 8; ++c) w.SetComboEnabled(c, !allStopped);
+        for (int c = 6; c <= 8; ++c)
+            w.SetComboEnabled(c, !allStopped);
         break;
     }
     case 7:
@@ -146,7 +154,8 @@ TSaveCommand BuildSaveCommand(TProtocolContext& ctx, int step) {
         }
         return {command + s.HexR28, {}};
     case 7:
-        for (int c = 9; c <= 14; ++c) s.FlagsR34[static_cast<std::size_t>(c - 1)] = BitOf(w, c);
+        for (int c = 9; c <= 14; ++c)
+            s.FlagsR34[static_cast<std::size_t>(c - 1)] = BitOf(w, c);
         s.HexR34 = ctx.Hex.WordToHex(s.EncodeR34());
         return {command + s.HexR34, {}};
     case 8:

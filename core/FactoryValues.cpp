@@ -8,7 +8,7 @@ struct TFactoryLimits {
 };
 
 constexpr TFactoryLimits FactoryLimits[] = {
-    {100, "124", "80"}, {110, "136", "88"}, {220, "275", "165"},
+    {100, "124", "80"},  {110, "136", "88"},  {220, "275", "165"},
     {230, "288", "173"}, {240, "300", "180"},
 };
 } // namespace
@@ -27,6 +27,8 @@ void ApplyFactoryValues(ISettingsWindow& window, int ratedVoltage) {
     window.SetComboItemIndex(3, 1);
     window.SetComboItemIndex(4, 0);
     window.SetComboItemIndex(5, 1);
-    for (int c = 6; c <= 8; ++c) window.SetComboItemIndex(c, 0);
-    for (int c = 6; c <= 8; ++c) window.SetComboEnabled(c, true);
+    for (int c = 6; c <= 8; ++c)
+        window.SetComboItemIndex(c, 0);
+    for (int c = 6; c <= 8; ++c)
+        window.SetComboEnabled(c, true);
 }

@@ -3,7 +3,8 @@
 #include "NumberText.h"
 
 void DecodeFlagWord(FlagWord& flags, std::uint16_t value) {
-    for (int k = 0; k < 16; ++k) flags[k] = ((value >> k) & 1u) != 0;
+    for (int k = 0; k < 16; ++k)
+        flags[k] = ((value >> k) & 1u) != 0;
 }
 
 std::uint16_t EncodeFlagWord(const FlagWord& flags) {

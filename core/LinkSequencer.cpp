@@ -15,7 +15,9 @@ void TLinkSequencer::InitializeLink() {
     HexTool = std::make_unique<THexTool>();
 }
 
-void TLinkSequencer::ReleaseLink() { HexTool.reset(); }
+void TLinkSequencer::ReleaseLink() {
+    HexTool.reset();
+}
 
 bool TLinkSequencer::OpenComPort(int number) {
     try {
@@ -167,7 +169,9 @@ void TLinkSequencer::RunSaveTick() {
     if (StepIndex == LastStep) StopSequence(SaveEndStatus(" Saving Complete"));
 }
 
-void TLinkSequencer::SendCommand(const std::string& text) { Port.WriteString(text + "\r\n"); }
+void TLinkSequencer::SendCommand(const std::string& text) {
+    Port.WriteString(text + "\r\n");
+}
 
 void TLinkSequencer::ComPort1TriggerAvail(int count) {
     if (NoReplyTicks != 0) NoReplyTicks = 0;
@@ -211,7 +215,8 @@ void TLinkSequencer::ProcessReadReply(const std::string& line) {
         const bool outlets = Window.ComboItemIndex(9) == 0;
         Window.SetEditEnabled(4, outlets);
         Window.SetUpDownEnabled(4, outlets);
-        for (int c = 10; c <= 14; ++c) Window.SetComboEnabled(c, outlets);
+        for (int c = 10; c <= 14; ++c)
+            Window.SetComboEnabled(c, outlets);
         StepIndex = 1;
         StopSequence(" Reading data from UPS completed");
     } else {

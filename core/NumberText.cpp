@@ -12,7 +12,8 @@ int DigitValue(char c, bool hex) {
 
 TNumberText ParseNumberText(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
 
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -23,7 +24,8 @@ TNumberText ParseNumberText(std::string_view text) {
     if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         hex = true;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         hex = true;
         i += 2;
     }
@@ -51,4 +53,6 @@ TNumberText ParseNumberText(std::string_view text) {
     return {static_cast<std::int32_t>(value), ok};
 }
 
-std::string NumberToText(std::int64_t value) { return std::to_string(value); }
+std::string NumberToText(std::int64_t value) {
+    return std::to_string(value);
+}

@@ -88,8 +88,9 @@ void TApdCustomComPort::InitPort() {
     if (FComNumber == 0) CheckResult(ecode::NoPortSelected);
     FDispatcher = CreateDispatcher();
     try {
-        int rc = FDispatcher->OpenCom("COM" + std::to_string(FComNumber), FBaud, FRTS, FDTR, FOutSize,
-                                      FInSize, FStopBits, FDataBits, static_cast<int>(FParity));
+        int rc =
+            FDispatcher->OpenCom("COM" + std::to_string(FComNumber), FBaud, FRTS, FDTR, FOutSize,
+                                 FInSize, FStopBits, FDataBits, static_cast<int>(FParity));
         if (rc == -5) rc = ecode::AlreadyOpen;
         if (rc == -2 || rc == -3) rc = ecode::BadId;
         CheckResult(rc);

@@ -106,7 +106,8 @@ int TApdBaseDispatcher::SetLine(int baud, int parity, int stopBits, int dataBits
     // Let queued output leave at the old speed before the line changes.
     for (int polls = 0; polls < 5000 && OutBuffUsed() > 0; ++polls)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    const int bits = wanted.DataBits + 2 + (wanted.Parity != 0 ? 1 : 0) + (wanted.StopBits > 1 ? 1 : 0);
+    const int bits =
+        wanted.DataBits + 2 + (wanted.Parity != 0 ? 1 : 0) + (wanted.StopBits > 1 ? 1 : 0);
     long t = static_cast<long>(10'000'000 / std::max(LastBaud, 1)) * bits * 18; // 0.1 us units
     if (t < 10'000) t *= 2;
     std::this_thread::sleep_for(std::chrono::milliseconds((t + 9'999) / 10'000));
@@ -134,7 +135,9 @@ int TApdBaseDispatcher::SetRTS(bool raised) {
     return 0;
 }
 
-void TApdBaseDispatcher::SetAvailThreshold(std::uint16_t threshold) { Threshold = threshold; }
+void TApdBaseDispatcher::SetAvailThreshold(std::uint16_t threshold) {
+    Threshold = threshold;
+}
 
 void TApdBaseDispatcher::SetHandlerFlags(bool handlerAssigned) {
     std::lock_guard lock(LineLock);
@@ -187,7 +190,8 @@ int TApdBaseDispatcher::GetChar(char& c) {
             --NoticeReadCount;
             return ecode::BufferIsEmpty;
         }
-        c = ReceiveRing[static_cast<std::size_t>((ReceiveTail + NoticeReadCount - 1) % ReceiveRingSize)];
+        c = ReceiveRing[static_cast<std::size_t>((ReceiveTail + NoticeReadCount - 1) %
+                                                 ReceiveRingSize)];
         return 0;
     }
     if (ReceiveUnread() == 0) return ecode::BufferIsEmpty;
@@ -313,7 +317,8 @@ bool TApdBaseDispatcher::DeliverNotice(int count) {
     bool aborted = false;
     int consumed = 0;
     for (INoticeTarget* window : windows) {
-        auto ticket = std::make_shared<TNoticeTicket>(HandleSlot, static_cast<std::uint16_t>(count));
+        auto ticket =
+            std::make_shared<TNoticeTicket>(HandleSlot, static_cast<std::uint16_t>(count));
         {
             std::lock_guard lock(LineLock);
             if (StopThreadsFlag || DisposePending) {
@@ -346,7 +351,8 @@ bool TApdBaseDispatcher::DeliverNotice(int count) {
     }
     std::lock_guard lock(LineLock);
     NoticeIsActive = false;
-    for (INoticeTarget* w : DroppedWindows) std::erase(NoticeWindows, w);
+    for (INoticeTarget* w : DroppedWindows)
+        std::erase(NoticeWindows, w);
     DroppedWindows.clear();
     return !aborted && consumed == count;
 }

@@ -130,13 +130,14 @@ class TApdBaseDispatcher {
     // Data arrived since the last notice. Comparing heads alone misses exactly
     // one ring's worth of new data, which leaves the head where it was.
     bool NewSinceNotice = false; // under ReceiveLock
-    bool NoticeIsActive = false;     // under LineLock
-    bool DataNoticeMode = false;     // under ReceiveLock
-    int NoticeReadCount = 0;         // under ReceiveLock
-    std::shared_ptr<TNoticeTicket> ReadingTicket; // under ReceiveLock: the handler taking characters
-    bool HandlerAssigned = false;    // under LineLock
-    std::vector<INoticeTarget*> NoticeWindows;   // under LineLock
-    std::vector<INoticeTarget*> DroppedWindows;  // under LineLock
+    bool NoticeIsActive = false; // under LineLock
+    bool DataNoticeMode = false; // under ReceiveLock
+    int NoticeReadCount = 0;     // under ReceiveLock
+    std::shared_ptr<TNoticeTicket>
+        ReadingTicket;                          // under ReceiveLock: the handler taking characters
+    bool HandlerAssigned = false;               // under LineLock
+    std::vector<INoticeTarget*> NoticeWindows;  // under LineLock
+    std::vector<INoticeTarget*> DroppedWindows; // under LineLock
     std::shared_ptr<TNoticeTicket> CurrentTicket; // under LineLock
 
     std::atomic<bool> StopThreadsFlag{false}, DisposePending{false};

@@ -10,7 +10,9 @@ TApdDispatcherThread::~TApdDispatcherThread() {
     if (Thread.joinable()) Thread.join();
 }
 
-void TApdDispatcherThread::Start() { Thread = std::thread([this] { Run(); }); }
+void TApdDispatcherThread::Start() {
+    Thread = std::thread([this] { Run(); });
+}
 
 void TApdDispatcherThread::Run() {
     try {
@@ -26,9 +28,15 @@ void TApdDispatcherThread::Run() {
     D.Signals.Set(EndedSignal());
 }
 
-unsigned TComThread::EndedSignal() const { return TApdSignals::ComEnded; }
-unsigned TDispThread::EndedSignal() const { return TApdSignals::DispEnded; }
-unsigned TOutThread::EndedSignal() const { return TApdSignals::OutEnded; }
+unsigned TComThread::EndedSignal() const {
+    return TApdSignals::ComEnded;
+}
+unsigned TDispThread::EndedSignal() const {
+    return TApdSignals::DispEnded;
+}
+unsigned TOutThread::EndedSignal() const {
+    return TApdSignals::OutEnded;
+}
 
 // Waits for device events and hands each to the dispatch thread, then waits
 // until that cycle has read the input.
@@ -52,7 +60,8 @@ void TComThread::Execute() {
 void TDispThread::Execute() {
     D.Signals.Set(TApdSignals::ThreadReady);
     while (!D.StopThreadsFlag && !D.DisposePending) {
-        const auto seen = D.Signals.Wait(TApdSignals::ComEventReady, TApdBaseDispatcher::DispatchPeriodMs);
+        const auto seen =
+            D.Signals.Wait(TApdSignals::ComEventReady, TApdBaseDispatcher::DispatchPeriodMs);
         if (D.StopThreadsFlag) break;
         D.DispatchCycle(seen != 0);
     }
@@ -87,7 +96,8 @@ void TOutThread::Execute() {
                     // The queued bytes pass the ring's end: move them to its start
                     // so that they go out in one write.
                     const int queued = D.SendQueued();
-                    std::rotate(D.SendRing.begin(), D.SendRing.begin() + D.SendTail, D.SendRing.end());
+                    std::rotate(D.SendRing.begin(), D.SendRing.begin() + D.SendTail,
+                                D.SendRing.end());
                     D.SendTail = 0;
                     D.SendHead = queued % D.OutSize;
                     length = queued;

@@ -64,7 +64,9 @@ std::string SystemText(int err) {
     return CleanSystemText(s);
 }
 
-template <class E> [[noreturn]] void Raise(int code) { throw E(code, ErrorText(-code)); }
+template <class E> [[noreturn]] void Raise(int code) {
+    throw E(code, ErrorText(-code));
+}
 
 } // namespace
 
@@ -87,22 +89,38 @@ std::string ErrorText(int magnitude) {
 int CheckResult(int code) {
     if (code >= 0) return code;
     switch (code) {
-    case ecode::BadArgument: Raise<EBadArgument>(code);
-    case ecode::BadId: Raise<EBadId>(code);
-    case ecode::Baudrate: Raise<EBaudRate>(code);
-    case ecode::Bytesize: Raise<EByteSize>(code);
-    case ecode::Default: Raise<EDefault>(code);
-    case ecode::Hardware: Raise<EHardware>(code);
-    case ecode::Memory: Raise<EMemory>(code);
-    case ecode::CommNotOpen: Raise<ECommNotOpen>(code);
-    case ecode::AlreadyOpen: Raise<EAlreadyOpen>(code);
-    case ecode::NoHandles: Raise<ENoHandles>(code);
-    case ecode::NoPortSelected: Raise<ENoPortSelected>(code);
-    case ecode::NullApi: Raise<ENullApi>(code);
-    case ecode::PutBlockFail: Raise<EPutBlockFail>(code);
-    case ecode::OutputBufferTooSmall: Raise<EOutputBufferTooSmall>(code);
-    case ecode::BufferIsEmpty: Raise<EBufferIsEmpty>(code);
-    default: break;
+    case ecode::BadArgument:
+        Raise<EBadArgument>(code);
+    case ecode::BadId:
+        Raise<EBadId>(code);
+    case ecode::Baudrate:
+        Raise<EBaudRate>(code);
+    case ecode::Bytesize:
+        Raise<EByteSize>(code);
+    case ecode::Default:
+        Raise<EDefault>(code);
+    case ecode::Hardware:
+        Raise<EHardware>(code);
+    case ecode::Memory:
+        Raise<EMemory>(code);
+    case ecode::CommNotOpen:
+        Raise<ECommNotOpen>(code);
+    case ecode::AlreadyOpen:
+        Raise<EAlreadyOpen>(code);
+    case ecode::NoHandles:
+        Raise<ENoHandles>(code);
+    case ecode::NoPortSelected:
+        Raise<ENoPortSelected>(code);
+    case ecode::NullApi:
+        Raise<ENullApi>(code);
+    case ecode::PutBlockFail:
+        Raise<EPutBlockFail>(code);
+    case ecode::OutputBufferTooSmall:
+        Raise<EOutputBufferTooSmall>(code);
+    case ecode::BufferIsEmpty:
+        Raise<EBufferIsEmpty>(code);
+    default:
+        break;
     }
     if (code >= -162 && code <= -2) {
         const int n = -code;

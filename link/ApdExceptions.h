@@ -89,7 +89,9 @@ constexpr int BufferIsEmpty = -3007;
 // numbers overlap the table's rows for other meanings (EIO is 5, the table's
 // "access denied"), so they travel apart and always show the system's text.
 constexpr int PosixBase = -100000;
-constexpr int FromErrno(int err) { return PosixBase - err; }
+constexpr int FromErrno(int err) {
+    return PosixBase - err;
+}
 } // namespace ecode
 
 // The table text for a magnitude, or the system's text for error n with control

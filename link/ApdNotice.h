@@ -32,9 +32,9 @@ class TNoticeTicket {
     // Dispatch thread: true when the handler returned within timeoutMs.
     bool WaitDone(int timeoutMs) {
         std::unique_lock lock(Mutex);
-        return Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [&] { return State == Done || State == Expired || Abandoned; }) &&
-               State == Done;
+        return Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+            return State == Done || State == Expired || Abandoned;
+        }) && State == Done;
     }
     // Dispatch thread, once the wait is over: a notice not yet begun never will be.
     void ExpireIfPending() {

@@ -61,8 +61,9 @@ void TApdNoticeWindow::PostCloseComplete(int delayMs) {
         QCoreApplication::postEvent(this, new QEvent(CloseCompleteType));
         return;
     }
-    QTimer::singleShot(delayMs, this,
-                       [this] { QCoreApplication::postEvent(this, new QEvent(CloseCompleteType)); });
+    QTimer::singleShot(delayMs, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(CloseCompleteType));
+    });
 }
 
 bool TApdNoticeWindow::event(QEvent* e) {

@@ -18,11 +18,11 @@ struct TSpeed {
     int Baud;
     speed_t Code;
 };
-constexpr TSpeed Speeds[] = {{50, B50},       {75, B75},         {110, B110},       {134, B134},
-                             {150, B150},     {200, B200},       {300, B300},       {600, B600},
-                             {1200, B1200},   {1800, B1800},     {2400, B2400},     {4800, B4800},
-                             {9600, B9600},   {19200, B19200},   {38400, B38400},   {57600, B57600},
-                             {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600}};
+constexpr TSpeed Speeds[] = {
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600}};
 
 // Missing device -2, device in use -5 (as the component expects); every other
 // failure keeps the system's own error number and text.
@@ -66,7 +66,8 @@ TApdPosixDispatcher::~TApdPosixDispatcher() {
 std::string TApdPosixDispatcher::DevicePath(const std::string& device) {
     if (device.size() > 3 && device.compare(0, 3, "COM") == 0) {
         const std::string number = device.substr(3);
-        if (const char* path = std::getenv(("ORVIX_COM" + number).c_str()); path && *path) return path;
+        if (const char* path = std::getenv(("ORVIX_COM" + number).c_str()); path && *path)
+            return path;
         return "/dev/ttyS" + std::to_string(std::atoi(number.c_str()) - 1);
     }
     return device;
@@ -145,10 +146,18 @@ int TApdPosixDispatcher::DeviceGetLine(TLineSettings& line) {
     for (const auto& s : Speeds)
         if (s.Code == code) line.Baud = s.Baud;
     switch (t.c_cflag & CSIZE) {
-    case CS5: line.DataBits = 5; break;
-    case CS6: line.DataBits = 6; break;
-    case CS7: line.DataBits = 7; break;
-    default: line.DataBits = 8; break;
+    case CS5:
+        line.DataBits = 5;
+        break;
+    case CS6:
+        line.DataBits = 6;
+        break;
+    case CS7:
+        line.DataBits = 7;
+        break;
+    default:
+        line.DataBits = 8;
+        break;
     }
     if (!(t.c_cflag & PARENB))
         line.Parity = 0;
@@ -177,11 +186,20 @@ int TApdPosixDispatcher::DeviceSetLine(const TLineSettings& line) {
     static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     t.c_cflag |= sizes[std::min(std::max(line.DataBits, 5), 8) - 5];
     switch (line.Parity) {
-    case 1: t.c_cflag |= PARENB | PARODD; break;
-    case 2: t.c_cflag |= PARENB; break;
-    case 3: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case 4: t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
     }
     if (line.StopBits != 1) t.c_cflag |= CSTOPB;
     // Transparent 8-bit transfer: no parity checking, NUL bytes kept.

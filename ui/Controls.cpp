@@ -20,8 +20,12 @@ void Guarded(const std::function<void()>& entry) {
     }
 }
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-std::string S(const QString& text) { return text.toStdString(); }
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
 
 QFont PixelFont(const char* family, int pixelHeight, bool bold) {
     QFont font(QString::fromUtf8(family));
@@ -47,7 +51,8 @@ void InstallFontSubstitutions() {
 
 void SetFixedWindow(QWidget* window, int clientWidth, int clientHeight) {
     window->setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint);
     window->setFixedSize(clientWidth, clientHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -76,12 +81,13 @@ void TLMDButton::paintEvent(QPaintEvent*) {
         painter.setPen(palette().color(QPalette::Light));
         painter.drawText(area.translated(1, 1), Qt::AlignCenter, caption);
     }
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(area, Qt::AlignCenter, caption);
 }
 
-TShadowLabel::TShadowLabel(QWidget* parent, const QString& caption, QRect geometry, const QFont& font,
-                           int depth)
+TShadowLabel::TShadowLabel(QWidget* parent, const QString& caption, QRect geometry,
+                           const QFont& font, int depth)
     : QLabel(caption, parent), Depth(depth) {
     setGeometry(geometry);
     // The caption and its shadow stay inside the label's box.
@@ -207,7 +213,8 @@ int TRadioGroup::ItemIndex() const {
 }
 
 void TRadioGroup::SetItemIndex(int index) {
-    if (index >= 0 && index < static_cast<int>(Buttons.size())) Buttons[static_cast<std::size_t>(index)]->setChecked(true);
+    if (index >= 0 && index < static_cast<int>(Buttons.size()))
+        Buttons[static_cast<std::size_t>(index)]->setChecked(true);
 }
 
 TStatusBar::TStatusBar(QWidget* parent, QRect geometry, int firstWidth, const QString& firstText)
@@ -229,10 +236,15 @@ TStatusBar::TStatusBar(QWidget* parent, QRect geometry, int firstWidth, const QS
     Panels[1]->setIndent(2);
 }
 
-QString TStatusBar::PanelText(int panel) const { return Panels[panel]->text(); }
-void TStatusBar::SetPanelText(int panel, const QString& text) { Panels[panel]->setText(text); }
+QString TStatusBar::PanelText(int panel) const {
+    return Panels[panel]->text();
+}
+void TStatusBar::SetPanelText(int panel, const QString& text) {
+    Panels[panel]->setText(text);
+}
 
-QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font, const QColor& color) {
+QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font,
+                  const QColor& color) {
     auto* label = new QLabel(caption, parent);
     label->setFont(font);
     SetTextColor(label, color);
@@ -243,7 +255,8 @@ QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFon
 
 QFrame* MakeLine(QWidget* parent, QRect geometry) {
     auto* line = new QFrame(parent);
-    line->setFrameStyle((geometry.width() > geometry.height() ? QFrame::HLine : QFrame::VLine) | QFrame::Sunken);
+    line->setFrameStyle((geometry.width() > geometry.height() ? QFrame::HLine : QFrame::VLine) |
+                        QFrame::Sunken);
     line->setGeometry(geometry);
     return line;
 }
@@ -255,7 +268,9 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, co
 }
 } // namespace
 
-void ShowErrorBox(QWidget* parent, const QString& text) { ShowBox(parent, QMessageBox::Critical, "Error", text); }
+void ShowErrorBox(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Critical, "Error", text);
+}
 
 void ShowPlainBox(QWidget* parent, const QString& text) {
     ShowBox(parent, QMessageBox::NoIcon, QApplication::applicationName(), text);
@@ -263,7 +278,10 @@ void ShowPlainBox(QWidget* parent, const QString& text) {
 
 void InstallErrorDisplay() {
     SetApplicationErrorDisplay([](const std::string& message) {
-        auto show = [text = Q(message)] { ShowBox(QApplication::activeWindow(), QMessageBox::Critical, QApplication::applicationName(), text); };
+        auto show = [text = Q(message)] {
+            ShowBox(QApplication::activeWindow(), QMessageBox::Critical,
+                    QApplication::applicationName(), text);
+        };
         if (QThread::currentThread() == qApp->thread())
             show();
         else

@@ -31,24 +31,31 @@ TLimitDialog::TLimitDialog(int clientHeight, int buttonTop, const char* caption,
     setTabOrder(RadioButton[2], RadioButton[3]);
     setTabOrder(RadioButton[3], LMDButton1);
     setTabOrder(LMDButton1, LMDButton2);
-    connect(LMDButton1, &QPushButton::clicked, this, [this] { Guarded([this] { LMDButton1Click(); }); });
-    connect(LMDButton2, &QPushButton::clicked, this, [this] { Guarded([this] { LMDButton2Click(); }); });
+    connect(LMDButton1, &QPushButton::clicked, this,
+            [this] { Guarded([this] { LMDButton1Click(); }); });
+    connect(LMDButton2, &QPushButton::clicked, this,
+            [this] { Guarded([this] { LMDButton2Click(); }); });
     FormCreate();
 }
 
-void TLimitDialog::FormCreate() { setWindowTitle(QString::fromUtf8(CaptionText)); }
+void TLimitDialog::FormCreate() {
+    setWindowTitle(QString::fromUtf8(CaptionText));
+}
 
 void TLimitDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     Guarded([this] { FormShow(); });
 }
 
-void TLimitDialog::FormShow() { PutCaptions(FormNormalInputVoltage->RatedVoltage); }
+void TLimitDialog::FormShow() {
+    PutCaptions(FormNormalInputVoltage->RatedVoltage);
+}
 
 void TLimitDialog::PutCaptions(int ratedVoltage) {
     for (const auto& row : Table) {
         if (row.Rated != ratedVoltage) continue;
-        for (std::size_t i = 0; i < 4; ++i) RadioButton[i]->setText(row.Captions[i]);
+        for (std::size_t i = 0; i < 4; ++i)
+            RadioButton[i]->setText(row.Captions[i]);
     }
 }
 

@@ -79,8 +79,9 @@ void TFormBenloQuenda::BuildFrame() {
     MakeLine(Panel1, {256, 125, 2, 204});
     MakeLine(Panel1, {0, 320 + 9 - 2, 489, 2});
 
-    RadioGroup1 = new TRadioGroup(Panel1, "UPSコミュニケーションポート", {8, 40, 233, 81},
-                                  PixelFont(face::Gothic, 11), {"COM 1", "COM 2", "COM 3", "COM 4"}, 2);
+    RadioGroup1 =
+        new TRadioGroup(Panel1, "UPSコミュニケーションポート", {8, 40, 233, 81},
+                        PixelFont(face::Gothic, 11), {"COM 1", "COM 2", "COM 3", "COM 4"}, 2);
     SetTextColor(RadioGroup1, Qt::black);
     RadioGroup1->setAccessibleName("UPSコミュニケーションポート");
     struct {
@@ -93,7 +94,8 @@ void TFormBenloQuenda::BuildFrame() {
                    {3, "データの読取", {367, 44, 106, 33}, face::PGothic},
                    {4, "データの登録", {367, 76, 106, 33}, face::PGothic}};
     for (const auto& b : buttons) {
-        LMDButton[static_cast<std::size_t>(b.n)] = new TLMDButton(Panel1, b.caption, b.at, PixelFont(b.face, 13));
+        LMDButton[static_cast<std::size_t>(b.n)] =
+            new TLMDButton(Panel1, b.caption, b.at, PixelFont(b.face, 13));
         SetTextColor(LMDButton[static_cast<std::size_t>(b.n)], Qt::black);
     }
 }
@@ -101,7 +103,8 @@ void TFormBenloQuenda::BuildFrame() {
 void TFormBenloQuenda::BuildSettings() {
     const QFont g11 = PixelFont(face::Gothic, 11), g9 = PixelFont(face::Gothic, 9);
     const QFont p11 = PixelFont(face::PGothic, 11), p9 = PixelFont(face::PGothic, 9);
-    auto label = [&](int n, const char* caption, QPoint at, const QFont& font, QColor color = Qt::black) {
+    auto label = [&](int n, const char* caption, QPoint at, const QFont& font,
+                     QColor color = Qt::black) {
         Label[static_cast<std::size_t>(n)] = MakeLabel(Panel1, caption, at, font, color);
     };
     auto edit = [&](int n, QRect at, const QFont& font, int labelNo) {
@@ -111,8 +114,8 @@ void TFormBenloQuenda::BuildSettings() {
         SetTextColor(e, Qt::black);
         MaskEdit[static_cast<std::size_t>(n)] = e;
     };
-    auto combo = [&](int n, QWidget* parent, QRect at, const QFont& font, const QStringList& items, int labelNo,
-                     QColor color = Qt::black) {
+    auto combo = [&](int n, QWidget* parent, QRect at, const QFont& font, const QStringList& items,
+                     int labelNo, QColor color = Qt::black) {
         auto* c = new TComboBox(parent, at, font, items);
         c->SetText(Unreadable);
         c->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
@@ -130,7 +133,8 @@ void TFormBenloQuenda::BuildSettings() {
     edit(3, {192, 198, 46, 21}, g9, 3);
     UpDown[3] = new TUpDown(Panel1, {240, 196, 16, 24}, 1, 600);
     label(4, "周波数誤差の設定(Hz）", {8, 232}, g11);
-    combo(1, Panel1, {152, 228, 97, 21}, g9, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, 4);
+    combo(1, Panel1, {152, 228, 97, 21}, g9, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
+          4);
     label(5, "隔週の自己テスト", {8, 264}, g11);
     combo(2, Panel1, {152, 260, 97, 21}, g9, DoIt, 5);
     label(6, "故障アラームの遅延", {8, 296}, p11);
@@ -147,20 +151,35 @@ void TFormBenloQuenda::BuildSettings() {
     label(11, "バッテリ低下警報音", {264, 264}, g11);
     combo(8, Panel1, {392, 260, 95, 21}, g9, YesNo, 11);
     LMDButton[5] = new TLMDButton(Panel1, "工場出荷時に設定", {264, 290, 221, 29}, g11);
-    for (int n = 5; n <= 7; ++n) SetTextColor(LMDButton[static_cast<std::size_t>(n)], Qt::black);
+    for (int n = 5; n <= 7; ++n)
+        SetTextColor(LMDButton[static_cast<std::size_t>(n)], Qt::black);
 
     for (int n = 1; n <= 7; ++n) {
         auto* b = LMDButton[static_cast<std::size_t>(n)];
         connect(b, &QPushButton::clicked, this, [this, n] {
             Guarded([this, n] {
                 switch (n) {
-                case 1: LMDButton1Click(); break;
-                case 2: LMDButton2Click(); break;
-                case 3: LMDButton3Click(); break;
-                case 4: LMDButton4Click(); break;
-                case 5: LMDButton5Click(); break;
-                case 6: LMDButton6Click(); break;
-                default: LMDButton7Click(); break;
+                case 1:
+                    LMDButton1Click();
+                    break;
+                case 2:
+                    LMDButton2Click();
+                    break;
+                case 3:
+                    LMDButton3Click();
+                    break;
+                case 4:
+                    LMDButton4Click();
+                    break;
+                case 5:
+                    LMDButton5Click();
+                    break;
+                case 6:
+                    LMDButton6Click();
+                    break;
+                default:
+                    LMDButton7Click();
+                    break;
                 }
             });
         });
@@ -177,7 +196,8 @@ void TFormBenloQuenda::BuildOutletGroup() {
     auto label = [&](int n, const char* caption, QPoint at, const QFont& font, QColor color) {
         Label[static_cast<std::size_t>(n)] = MakeLabel(Panel1, caption, at, font, color);
     };
-    auto combo = [&](int n, QWidget* parent, QRect at, const QFont& font, int labelNo, QColor color) {
+    auto combo = [&](int n, QWidget* parent, QRect at, const QFont& font, int labelNo,
+                     QColor color) {
         auto* c = new TComboBox(parent, at, font, DoIt);
         c->SetText(Unreadable);
         c->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
@@ -212,14 +232,18 @@ void TFormBenloQuenda::BuildOutletGroup() {
 
 void TFormBenloQuenda::BuildTabOrder() {
     const std::vector<QWidget*> order = {
-        RadioGroup1, LMDButton[1], LMDButton[2], LMDButton[3], LMDButton[4], MaskEdit[1], LMDButton[6],
-        MaskEdit[2], LMDButton[7], MaskEdit[3], UpDown[3], ComboBox[1], ComboBox[2], ComboBox[3],
-        ComboBox[4], ComboBox[5], ComboBox[6], ComboBox[7], ComboBox[8], LMDButton[5], ComboBox[9],
-        MaskEdit[4], UpDown[4], ComboBox[10], ComboBox[11], ComboBox[12], ComboBox[13], ComboBox[14]};
-    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+        RadioGroup1,  LMDButton[1], LMDButton[2], LMDButton[3], LMDButton[4], MaskEdit[1],
+        LMDButton[6], MaskEdit[2],  LMDButton[7], MaskEdit[3],  UpDown[3],    ComboBox[1],
+        ComboBox[2],  ComboBox[3],  ComboBox[4],  ComboBox[5],  ComboBox[6],  ComboBox[7],
+        ComboBox[8],  LMDButton[5], ComboBox[9],  MaskEdit[4],  UpDown[4],    ComboBox[10],
+        ComboBox[11], ComboBox[12], ComboBox[13], ComboBox[14]};
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
-void TFormBenloQuenda::FormCreate() { Link.InitializeLink(); }
+void TFormBenloQuenda::FormCreate() {
+    Link.InitializeLink();
+}
 
 void TFormBenloQuenda::closeEvent(QCloseEvent* event) {
     // Nothing may tick or arrive after the codec is released.
@@ -230,42 +254,66 @@ void TFormBenloQuenda::closeEvent(QCloseEvent* event) {
     FormNormalInputVoltage->close();
 }
 
-void TFormBenloQuenda::LMDButton1Click() { Link.LMDButton1Click(); }
-void TFormBenloQuenda::LMDButton2Click() { close(); }
-void TFormBenloQuenda::LMDButton3Click() { Link.LMDButton3Click(); }
-void TFormBenloQuenda::LMDButton4Click() { Link.LMDButton4Click(); }
+void TFormBenloQuenda::LMDButton1Click() {
+    Link.LMDButton1Click();
+}
+void TFormBenloQuenda::LMDButton2Click() {
+    close();
+}
+void TFormBenloQuenda::LMDButton3Click() {
+    Link.LMDButton3Click();
+}
+void TFormBenloQuenda::LMDButton4Click() {
+    Link.LMDButton4Click();
+}
 
 void TFormBenloQuenda::LMDButton5Click() {
     if (!Link.EnterReadingIfConnected()) return;
     ApplyFactoryValues(*this, FormNormalInputVoltage->RatedVoltage);
 }
 
-void TFormBenloQuenda::LMDButton6Click() { FormUpperLimit->exec(); }
-void TFormBenloQuenda::LMDButton7Click() { FormLowerLimit->exec(); }
+void TFormBenloQuenda::LMDButton6Click() {
+    FormUpperLimit->exec();
+}
+void TFormBenloQuenda::LMDButton7Click() {
+    FormLowerLimit->exec();
+}
 
 void TFormBenloQuenda::ComboBox5Change() {
     const bool enable = ComboBox[5]->ItemIndex() != 0;
-    for (int c = 6; c <= 8; ++c) ComboBox[static_cast<std::size_t>(c)]->setEnabled(enable);
+    for (int c = 6; c <= 8; ++c)
+        ComboBox[static_cast<std::size_t>(c)]->setEnabled(enable);
 }
 
 void TFormBenloQuenda::ComboBox9Change() {
     const bool enable = ComboBox[9]->ItemIndex() == 0;
     MaskEdit[4]->setEnabled(enable);
     UpDown[4]->setEnabled(enable);
-    for (int c = 10; c <= 14; ++c) ComboBox[static_cast<std::size_t>(c)]->setEnabled(enable);
+    for (int c = 10; c <= 14; ++c)
+        ComboBox[static_cast<std::size_t>(c)]->setEnabled(enable);
 }
 
-void TFormBenloQuenda::UpDown3Click() { MaskEdit[3]->setText(Q(NumberToText(UpDown[3]->Position()))); }
-void TFormBenloQuenda::UpDown4Click() { MaskEdit[4]->setText(Q(NumberToText(UpDown[4]->Position()))); }
+void TFormBenloQuenda::UpDown3Click() {
+    MaskEdit[3]->setText(Q(NumberToText(UpDown[3]->Position())));
+}
+void TFormBenloQuenda::UpDown4Click() {
+    MaskEdit[4]->setText(Q(NumberToText(UpDown[4]->Position())));
+}
 
-void TFormBenloQuenda::Timer1Timer() { Link.Timer1Timer(); }
+void TFormBenloQuenda::Timer1Timer() {
+    Link.Timer1Timer();
+}
 
 void TFormBenloQuenda::ComPort1TriggerAvail(TApdCustomComPort&, std::uint16_t count) {
     Link.ComPort1TriggerAvail(count);
 }
 
-std::string TFormBenloQuenda::Caption() const { return S(windowTitle()); }
-void TFormBenloQuenda::SetCaption(const std::string& text) { setWindowTitle(Q(text)); }
+std::string TFormBenloQuenda::Caption() const {
+    return S(windowTitle());
+}
+void TFormBenloQuenda::SetCaption(const std::string& text) {
+    setWindowTitle(Q(text));
+}
 
 std::string TFormBenloQuenda::EditText(int edit) const {
     return S(MaskEdit.at(static_cast<std::size_t>(edit))->text());
@@ -297,7 +345,9 @@ void TFormBenloQuenda::SetComboItemIndex(int combo, int index) {
 void TFormBenloQuenda::SetComboEnabled(int combo, bool enabled) {
     ComboBox.at(static_cast<std::size_t>(combo))->setEnabled(enabled);
 }
-int TFormBenloQuenda::PortItemIndex() const { return RadioGroup1->ItemIndex(); }
+int TFormBenloQuenda::PortItemIndex() const {
+    return RadioGroup1->ItemIndex();
+}
 
 void TFormBenloQuenda::SetTimerEnabled(bool enabled) {
     if (!enabled)
@@ -306,17 +356,25 @@ void TFormBenloQuenda::SetTimerEnabled(bool enabled) {
         Timer1.start();
 }
 
-void TFormBenloQuenda::ErrorBox(const std::string& text) { ShowErrorBox(this, Q(text)); }
-void TFormBenloQuenda::MessageBox(const std::string& text) { ShowPlainBox(this, Q(text)); }
+void TFormBenloQuenda::ErrorBox(const std::string& text) {
+    ShowErrorBox(this, Q(text));
+}
+void TFormBenloQuenda::MessageBox(const std::string& text) {
+    ShowPlainBox(this, Q(text));
+}
 
 void TFormBenloQuenda::LockCommandControls() {
-    for (int n = 1; n <= 7; ++n) LMDButton[static_cast<std::size_t>(n)]->setEnabled(false);
+    for (int n = 1; n <= 7; ++n)
+        LMDButton[static_cast<std::size_t>(n)]->setEnabled(false);
     RadioGroup1->setEnabled(false);
 }
 
 void TFormBenloQuenda::UnlockCommandControls() {
-    for (int n = 1; n <= 7; ++n) LMDButton[static_cast<std::size_t>(n)]->setEnabled(true);
+    for (int n = 1; n <= 7; ++n)
+        LMDButton[static_cast<std::size_t>(n)]->setEnabled(true);
     RadioGroup1->setEnabled(true);
 }
 
-void TFormBenloQuenda::ShowStatus(const std::string& text) { StatusBar1->SetPanelText(1, Q(text)); }
+void TFormBenloQuenda::ShowStatus(const std::string& text) {
+    StatusBar1->SetPanelText(1, Q(text));
+}

@@ -10,16 +10,20 @@ TFormNormalInputVoltage* FormNormalInputVoltage = nullptr;
 TFormNormalInputVoltage::TFormNormalInputVoltage() {
     SetFixedWindow(this, 186, 155);
     setFont(PixelFont(face::SansSerif, 11));
-    RadioGroup1 = new TRadioGroup(this, " Please Select ", {0, 0, 185, 153}, font(),
-                                  {"100 Voltage", "110 Voltage", "220 Voltage", "230 Voltage", "240 Voltage"}, 1);
+    RadioGroup1 = new TRadioGroup(
+        this, " Please Select ", {0, 0, 185, 153}, font(),
+        {"100 Voltage", "110 Voltage", "220 Voltage", "230 Voltage", "240 Voltage"}, 1);
     LMDButton1 = new TLMDButton(this, "OK", {100, 24, 75, 25}, font());
     LMDButton2 = new TLMDButton(this, "Cancel", {100, 64, 75, 25}, font());
     // The items keep to the left of the frame, under the buttons' column.
-    for (int i = 0; i < 5; ++i) RadioGroup1->Button(i)->resize(88, RadioGroup1->Button(i)->height());
+    for (int i = 0; i < 5; ++i)
+        RadioGroup1->Button(i)->resize(88, RadioGroup1->Button(i)->height());
     setTabOrder(RadioGroup1, LMDButton1);
     setTabOrder(LMDButton1, LMDButton2);
-    connect(LMDButton1, &QPushButton::clicked, this, [this] { Guarded([this] { LMDButton1Click(); }); });
-    connect(LMDButton2, &QPushButton::clicked, this, [this] { Guarded([this] { LMDButton2Click(); }); });
+    connect(LMDButton1, &QPushButton::clicked, this,
+            [this] { Guarded([this] { LMDButton1Click(); }); });
+    connect(LMDButton2, &QPushButton::clicked, this,
+            [this] { Guarded([this] { LMDButton2Click(); }); });
     FormCreate();
 }
 
@@ -36,7 +40,9 @@ void TFormNormalInputVoltage::LMDButton1Click() {
     hide();
 }
 
-void TFormNormalInputVoltage::LMDButton2Click() { close(); }
+void TFormNormalInputVoltage::LMDButton2Click() {
+    close();
+}
 
 void TFormNormalInputVoltage::closeEvent(QCloseEvent* event) {
     event->accept();

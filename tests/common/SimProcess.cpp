@@ -15,7 +15,9 @@
 
 extern char** environ;
 
-std::string SimProcess::Binary() { return ORVIX_SIM_BINARY; }
+std::string SimProcess::Binary() {
+    return ORVIX_SIM_BINARY;
+}
 
 SimProcess::SimProcess(std::vector<std::string> args) {
     int out[2];
@@ -23,7 +25,8 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     std::vector<std::string> all = {Binary()};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
+    for (auto& a : all)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -47,7 +50,8 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     // The first line of its output is the terminal's path.
     char c;
     pollfd p{out[0], POLLIN, 0};
-    while (poll(&p, 1, 10000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') TerminalPath.push_back(c);
+    while (poll(&p, 1, 10000) > 0 && read(out[0], &c, 1) == 1 && c != '\n')
+        TerminalPath.push_back(c);
     close(out[0]);
     if (TerminalPath.empty()) throw std::runtime_error("the simulator printed no path");
 }
@@ -61,7 +65,9 @@ int SimProcess::Stop() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-SimProcess::~SimProcess() { Stop(); }
+SimProcess::~SimProcess() {
+    Stop();
+}
 
 RawTerminal::RawTerminal(const std::string& path) {
     Descriptor = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -15,9 +15,12 @@ class FakeWindow : public ISettingsWindow {
         const std::vector<std::string> doIt = {"実行", "取り消し"};
         const std::vector<std::string> yesNo = {"はい", "いいえ"};
         Items[1] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-        for (int c = 2; c <= 4; ++c) Items[c] = doIt;
-        for (int c = 5; c <= 8; ++c) Items[c] = yesNo;
-        for (int c = 9; c <= 14; ++c) Items[c] = doIt;
+        for (int c = 2; c <= 4; ++c)
+            Items[c] = doIt;
+        for (int c = 5; c <= 8; ++c)
+            Items[c] = yesNo;
+        for (int c = 9; c <= 14; ++c)
+            Items[c] = doIt;
         for (int c = 1; c <= 14; ++c) {
             ComboText[c] = "読取不可";
             ComboIndex[c] = -1;

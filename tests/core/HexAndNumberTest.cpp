@@ -12,7 +12,8 @@ TEST(HexTool, WordToHexGivesFourUppercaseDigitsOfTheLow16Bits) {
     EXPECT_EQ(hex.WordToHex(1240), "04D8");
     EXPECT_EQ(hex.WordToHex(65535), "FFFF");
     EXPECT_EQ(hex.WordToHex(70000), "1170"); // only the low 16 bits
-    for (std::uint32_t v = 0; v <= 0xFFFF; ++v) ASSERT_EQ(hex.HexToWord(hex.WordToHex(v)), v);
+    for (std::uint32_t v = 0; v <= 0xFFFF; ++v)
+        ASSERT_EQ(hex.HexToWord(hex.WordToHex(v)), v);
 }
 
 TEST(HexTool, HexToWordReadsFourCharactersAndCountsForeignOnesAsZero) {

@@ -14,7 +14,8 @@ struct Protocol : ::testing::Test {
 
     std::string Save(int step) {
         const auto c = BuildSaveCommand(Ctx, step);
-        return c.Line ? *c.Line : (c.InvalidField.empty() ? "<none>" : "<invalid " + c.InvalidField + ">");
+        return c.Line ? *c.Line
+                      : (c.InvalidField.empty() ? "<none>" : "<invalid " + c.InvalidField + ">");
     }
 };
 } // namespace
@@ -42,11 +43,13 @@ TEST_F(Protocol, AlarmStopRuleInBothDirections) {
         EXPECT_EQ(W.ComboIndex[c], 1);
         EXPECT_FALSE(W.ComboEnabled[c]);
     }
-    for (int k = 0; k < 8; ++k) EXPECT_TRUE(S.FlagsR28[k]);
+    for (int k = 0; k < 8; ++k)
+        EXPECT_TRUE(S.FlagsR28[k]);
     EXPECT_EQ(Save(6), "R28=00FF");
 
     W.SetComboItemIndex(5, 1);
-    for (int c = 6; c <= 8; ++c) W.SetComboItemIndex(c, 0);
+    for (int c = 6; c <= 8; ++c)
+        W.SetComboItemIndex(c, 0);
     EXPECT_EQ(Save(6), "R28=1AFF");
 
     // Any other word enables the three boxes again and shows its bits.
@@ -55,7 +58,8 @@ TEST_F(Protocol, AlarmStopRuleInBothDirections) {
     EXPECT_EQ(W.ComboIndex[6], 0); // bit 9
     EXPECT_EQ(W.ComboIndex[7], 0); // bit 12
     EXPECT_EQ(W.ComboIndex[8], 1); // bit 11
-    for (int c = 6; c <= 8; ++c) EXPECT_TRUE(W.ComboEnabled[c]);
+    for (int c = 6; c <= 8; ++c)
+        EXPECT_TRUE(W.ComboEnabled[c]);
 }
 
 TEST_F(Protocol, R34Bit15IsPreservedAndGatesTheOutletGroup) {
@@ -156,16 +160,19 @@ TEST_F(Protocol, EmptyReplyDecodesAsZeroAndFailsIdentification) {
 
 TEST(ReplyAssembler, DropsNoiseAndCutsLinesAtTheBufferCapacity) {
     TReplyAssembler a;
-    for (char c : std::string("0!4$D*8@\x01\r\n")) a.Store(c);
+    for (char c : std::string("0!4$D*8@\x01\r\n"))
+        a.Store(c);
     EXPECT_EQ(a.TakeLine(), "04D8");
     EXPECT_EQ(a.ReplyBuffer(), std::string(35, ' '));
 
     TReplyAssembler first;
-    for (int i = 0; i < 1000; ++i) first.Store(static_cast<char>('A' + i % 26));
+    for (int i = 0; i < 1000; ++i)
+        first.Store(static_cast<char>('A' + i % 26));
     EXPECT_EQ(first.ReplyLength(), 42);
     EXPECT_EQ(first.ReplyBuffer().size(), 42u);
     EXPECT_EQ(first.TakeLine().size(), 42u);
-    for (int i = 0; i < 1000; ++i) first.Store('x');
+    for (int i = 0; i < 1000; ++i)
+        first.Store('x');
     EXPECT_EQ(first.ReplyBuffer().size(), 35u);
     EXPECT_EQ(first.TakeLine(), std::string(35, 'x'));
 }

@@ -16,7 +16,8 @@ struct Sequencer : ::testing::Test {
     }
     // One data-available event carrying text.
     void Arrive(const std::string& text) {
-        for (char c : text) P.Input.push_back(c);
+        for (char c : text)
+            P.Input.push_back(c);
         L.ComPort1TriggerAvail(static_cast<int>(text.size()));
     }
     std::string LastSent() const { return P.Sent.empty() ? "" : P.Sent.back(); }
@@ -28,8 +29,8 @@ struct Sequencer : ::testing::Test {
     }
     void ConnectAndRead() {
         L.LMDButton1Click();
-        for (const char* reply : {"ORVIX-BQ1l", "0B40", "06C2", "2", "6", "A108", "1AFF", "8100",
-                                  "305A"})
+        for (const char* reply :
+             {"ORVIX-BQ1l", "0B40", "06C2", "2", "6", "A108", "1AFF", "8100", "305A"})
             Exchange(reply);
     }
 };
@@ -48,9 +49,8 @@ TEST_F(Sequencer, ConnectReadsEverySettingOneStepPerReply) {
     W.PortIndex = 2;
     ConnectAndRead();
     EXPECT_EQ(P.ComNumber, 3);
-    const std::vector<std::string> expected = {"V?\r\n",  "R5\r\n",  "R4\r\n",
-                                               "TD\r\n",  "F%\r\n",  "R31\r\n",
-                                               "R28\r\n", "R34\r\n", "R42\r\n"};
+    const std::vector<std::string> expected = {"V?\r\n",  "R5\r\n",  "R4\r\n",  "TD\r\n", "F%\r\n",
+                                               "R31\r\n", "R28\r\n", "R34\r\n", "R42\r\n"};
     EXPECT_EQ(P.Sent, expected);
     EXPECT_EQ(W.Edit[1], "288");
     EXPECT_EQ(W.Edit[2], "173");
@@ -130,7 +130,8 @@ TEST_F(Sequencer, ConnectAlwaysStartsWithIdentification) {
     // Also after a save left the step at 9.
     ConnectAndRead();
     L.LMDButton4Click();
-    for (int i = 0; i < 9; ++i) Exchange("OK");
+    for (int i = 0; i < 9; ++i)
+        Exchange("OK");
     EXPECT_EQ(L.StepIndex, 9);
     P.Sent.clear();
     L.LMDButton1Click();
@@ -145,10 +146,11 @@ TEST_F(Sequencer, SaveSendsEveryCommandAndReportsCompletion) {
     W.SetComboItemIndex(3, 1);
     L.LMDButton4Click();
     EXPECT_TRUE(W.Locked);
-    for (int i = 0; i < 9; ++i) Exchange("OK");
-    const std::vector<std::string> expected = {
-        "Xw\r\n",      "R5=0B40\r\n",  "R4=06C2\r\n",  "TD=2\r\n",     "F%=6\r\n",
-        "R31=A100\r\n", "R28=1AFF\r\n", "R34=8100\r\n", "R42=305A\r\n"};
+    for (int i = 0; i < 9; ++i)
+        Exchange("OK");
+    const std::vector<std::string> expected = {"Xw\r\n",       "R5=0B40\r\n",  "R4=06C2\r\n",
+                                               "TD=2\r\n",     "F%=6\r\n",     "R31=A100\r\n",
+                                               "R28=1AFF\r\n", "R34=8100\r\n", "R42=305A\r\n"};
     EXPECT_EQ(P.Sent, expected);
     EXPECT_EQ(W.Status, " Saving Complete");
     EXPECT_FALSE(W.Locked);
@@ -164,7 +166,8 @@ TEST_F(Sequencer, SaveWithoutOutletManagementEndsWithoutR42) {
     W.SetComboItemIndex(9, 1);
     P.Sent.clear();
     L.LMDButton4Click();
-    for (int i = 0; i < 9; ++i) Exchange("OK");
+    for (int i = 0; i < 9; ++i)
+        Exchange("OK");
     EXPECT_EQ(P.Sent.size(), 8u);
     EXPECT_EQ(LastSent(), "R34=8000\r\n");
     EXPECT_EQ(W.Status, " Saving Complete");
@@ -213,14 +216,16 @@ TEST_F(Sequencer, RejectedCommandsShowInTheCaptionAndTheStatus) {
     Exchange("OK");
     Exchange("NK"); // R4=
     EXPECT_EQ(W.CaptionText.back(), '3');
-    for (int i = 0; i < 6; ++i) Exchange("OK");
+    for (int i = 0; i < 6; ++i)
+        Exchange("OK");
     EXPECT_EQ(W.Status, " Save failed: UPS rejected R4");
     Arrive("OK\r\n");
     EXPECT_EQ(W.Status, " Save failed: UPS rejected R4");
 
     // "NK" to the last command, after " Saving Complete" was shown.
     L.LMDButton4Click();
-    for (int i = 0; i < 8; ++i) Exchange("OK");
+    for (int i = 0; i < 8; ++i)
+        Exchange("OK");
     L.Timer1Timer();
     EXPECT_EQ(W.Status, " Saving Complete");
     Arrive("NK\r\n");
@@ -247,7 +252,8 @@ TEST_F(Sequencer, IdentificationFailureWithTicksAndDataWhileTheBoxIsOpen) {
     W.OnBox = [&] {
         // The nested loop: ticks go on, a late line arrives and is dropped.
         W.OnBox = nullptr;
-        for (; boxTicks < 3 && W.TimerOn; ++boxTicks) L.Timer1Timer();
+        for (; boxTicks < 3 && W.TimerOn; ++boxTicks)
+            L.Timer1Timer();
         Arrive("WRONG UPS\r\n");
     };
     Arrive("WRONG UPS\r\n");

@@ -36,7 +36,9 @@ class EndToEnd : public UiTest {
     }
     bool Unlocked() { return Main().LMDButton[1]->isEnabled() && Main().RadioGroup1->isEnabled(); }
     std::string Field(int edit) { return Main().EditText(edit); }
-    std::string Combo(int c) { return Main().ComboBox[static_cast<std::size_t>(c)]->currentText().toStdString(); }
+    std::string Combo(int c) {
+        return Main().ComboBox[static_cast<std::size_t>(c)]->currentText().toStdString();
+    }
     // The commands the simulator received, in order.
     std::vector<std::string> Commands() {
         std::istringstream in(ReadFile(LogFile));
@@ -56,8 +58,10 @@ class EndToEnd : public UiTest {
         EXPECT_EQ(Field(2), "173");
         EXPECT_EQ(Field(3), "2");
         EXPECT_EQ(Combo(1), "3");
-        const std::vector<std::string> flags = {"実行", "実行", "取り消し", "いいえ", "はい", "はい", "はい", "実行"};
-        for (int c = 2; c <= 9; ++c) EXPECT_EQ(Combo(c), flags[static_cast<std::size_t>(c - 2)]) << c;
+        const std::vector<std::string> flags = {"実行", "実行", "取り消し", "いいえ",
+                                                "はい", "はい", "はい",     "実行"};
+        for (int c = 2; c <= 9; ++c)
+            EXPECT_EQ(Combo(c), flags[static_cast<std::size_t>(c - 2)]) << c;
         EXPECT_EQ(Field(4), "90");
     }
 };
@@ -71,7 +75,8 @@ TEST_F(EndToEnd, ConnectReadsEverySettingThenASaveReachesTheUps) {
     ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
     EXPECT_TRUE(Unlocked());
     ExpectSimulatorDefaults();
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"V?", "R5", "R4", "TD", "F%", "R31", "R28", "R34", "R42"}));
+    EXPECT_EQ(Commands(),
+              (std::vector<std::string>{"V?", "R5", "R4", "TD", "F%", "R31", "R28", "R34", "R42"}));
 
     // Edit: upper limit from the dialog, a flag, the delay; then save.
     FormUpperLimit->show();
@@ -131,7 +136,8 @@ TEST_F(EndToEnd, AWrongUpsFailsIdentificationAndLeavesTheWindowUsable) {
 TEST_F(EndToEnd, GarbageBeforeRepliesIsCaughtByTheIdentification) {
     Start({"--garbage", "12"});
     Press(1);
-    ASSERT_TRUE(RunUntil([&] { return !Boxes.empty() && Unlocked() && !Main().Timer1.isActive(); }));
+    ASSERT_TRUE(
+        RunUntil([&] { return !Boxes.empty() && Unlocked() && !Main().Timer1.isActive(); }));
     EXPECT_FALSE(Main().Link.Connected);
 }
 

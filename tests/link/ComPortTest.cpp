@@ -9,8 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -40,7 +40,8 @@ struct ComPort : ::testing::Test {
         port->SetBaud(4800);
         port->SetAutoOpen(false);
         port->OnTriggerAvail = [&received](TApdCustomComPort& cp, std::uint16_t count) {
-            for (int i = 0; i < count; ++i) received.push_back(cp.ReadChar());
+            for (int i = 0; i < count; ++i)
+                received.push_back(cp.ReadChar());
         };
         port->SetComNumber(1);
         port->SetOpen(true);
@@ -60,7 +61,8 @@ template <class E> std::string MessageOf(const std::function<void()>& f) {
 } // namespace
 
 TEST(ErrorMapping, CodesBecomeTheirClassesAndTexts) {
-    EXPECT_EQ(MessageOf<EBadId>([] { CheckResult(-2001); }), "ie_BadId - Specified comport doesn't exist");
+    EXPECT_EQ(MessageOf<EBadId>([] { CheckResult(-2001); }),
+              "ie_BadId - Specified comport doesn't exist");
     EXPECT_EQ(MessageOf<EAlreadyOpen>([] { CheckResult(-2008); }), "ie_Open - device already open");
     EXPECT_EQ(MessageOf<EBufferIsEmpty>([] { CheckResult(-3007); }), "Buffer is empty");
     EXPECT_EQ(MessageOf<EOutputBufferTooSmall>([] { CheckResult(-3006); }),
@@ -83,7 +85,8 @@ TEST(ErrorMapping, CodesBecomeTheirClassesAndTexts) {
         EXPECT_STREQ(e.what(), "Permission denied");
     }
     // POSIX EIO is 5, the table's "access denied": it keeps the system's text.
-    EXPECT_EQ(MessageOf<EInOutError>([] { CheckResult(ecode::FromErrno(EIO)); }), "Input/output error");
+    EXPECT_EQ(MessageOf<EInOutError>([] { CheckResult(ecode::FromErrno(EIO)); }),
+              "Input/output error");
     EXPECT_EQ(CleanSystemText("Bad thing\r\n"), "Bad thing ");
     EXPECT_EQ(CleanSystemText("a \t\t b"), "a b");
 }
@@ -126,7 +129,8 @@ TEST_F(ComPort, MissingDeviceRaisesBadIdAndLeavesNothingBehind) {
     const int fds = OpenDescriptorCount(), threads = ThreadCount();
     TApdComPort port;
     port.SetComNumber(1);
-    EXPECT_EQ(MessageOf<EBadId>([&] { port.SetOpen(true); }), "ie_BadId - Specified comport doesn't exist");
+    EXPECT_EQ(MessageOf<EBadId>([&] { port.SetOpen(true); }),
+              "ie_BadId - Specified comport doesn't exist");
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(port.Dispatcher(), nullptr);
@@ -145,7 +149,8 @@ TEST_F(ComPort, ABusyDeviceRaisesAlreadyOpenAndLeavesTheOwnerUndisturbed) {
     auto owner = OpenPort(received);
     TApdComPort second;
     second.SetComNumber(1);
-    EXPECT_EQ(MessageOf<EAlreadyOpen>([&] { second.SetOpen(true); }), "ie_Open - device already open");
+    EXPECT_EQ(MessageOf<EAlreadyOpen>([&] { second.SetOpen(true); }),
+              "ie_Open - device already open");
     EXPECT_EQ(second.PortState(), TPortState::PortClosed);
     Pty.Send("still here\n");
     ASSERT_TRUE(RunUntil([&] { return received == "still here\n"; }));
@@ -197,7 +202,9 @@ TEST_F(ComPort, AVanishedPeerCausesNoSpinAndCloseStillCompletes) {
         port->WriteString("R5\r\n"); // dropped, never reported
         RunFor(100);
     }
-    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallBefore).count();
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallBefore)
+            .count();
     // A thread spinning on hang-up events would use about all of this second.
     EXPECT_LT(CpuMs() - cpuBefore, wall * 0.25);
     EXPECT_TRUE(Errors.empty());
@@ -214,7 +221,8 @@ TEST_F(ComPort, AHandlerBlockedPastTheWaitLosesNothingAndGetsNothingTwice) {
             blocked = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(3600));
         }
-        for (int i = 0; i < count; ++i) received.push_back(cp.ReadChar());
+        for (int i = 0; i < count; ++i)
+            received.push_back(cp.ReadChar());
     };
     std::string sent;
     std::thread peer([&] {
@@ -224,7 +232,8 @@ TEST_F(ComPort, AHandlerBlockedPastTheWaitLosesNothingAndGetsNothingTwice) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     });
-    for (int i = 0; i < 40; ++i) sent += "<" + std::to_string(i) + ">";
+    for (int i = 0; i < 40; ++i)
+        sent += "<" + std::to_string(i) + ">";
     const bool done = RunUntil([&] { return received.size() >= sent.size(); }, 15000);
     peer.join();
     RunFor(200);
@@ -239,13 +248,14 @@ TEST_F(ComPort, CloseDuringANoticeFinishesAfterTheHandlerAndAPendingOpenFollows)
     int calls = 0;
     port->OnTriggerAvail = [&](TApdCustomComPort& cp, std::uint16_t count) {
         ++calls;
-        for (int i = 0; i < count; ++i) received.push_back(cp.ReadChar());
+        for (int i = 0; i < count; ++i)
+            received.push_back(cp.ReadChar());
         if (calls == 1) {
             cp.SetOpen(false);
             EXPECT_EQ(cp.PortState(), TPortState::PortClosing);
             EXPECT_EQ(cp.ReadChar(), '\0'); // nothing while closing
             cp.WriteString("ignored");
-            cp.SetOpen(true); // opens once the close completed
+            cp.SetOpen(true);  // opens once the close completed
             cp.SetOpen(false); // does not cancel the pending open
             EXPECT_TRUE(static_cast<TApdComPort&>(cp).OpenPending());
         }
@@ -266,7 +276,8 @@ TEST_F(ComPort, CloseFromTheHandlerAndReopenDoesNotDeadlock) {
     std::string received;
     auto port = OpenPort(received);
     port->OnTriggerAvail = [&](TApdCustomComPort& cp, std::uint16_t count) {
-        for (int i = 0; i < count; ++i) received.push_back(cp.ReadChar());
+        for (int i = 0; i < count; ++i)
+            received.push_back(cp.ReadChar());
         cp.SetOpen(false);
     };
     for (int round = 0; round < 5; ++round) {
@@ -293,9 +304,10 @@ TEST_F(ComPort, ClosingWithQueuedOutputAndAFullPeerReturnsPromptly) {
             RunFor(5);
         }
     }
-    const double writeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GT(refused, 0);          // it refused instead of waiting
-    EXPECT_LT(writeMs, 2000.0);     // never blocked on the device
+    const double writeMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(refused, 0);      // it refused instead of waiting
+    EXPECT_LT(writeMs, 2000.0); // never blocked on the device
     const double cpuBefore = CpuMs();
     RunFor(500);
     EXPECT_LT(CpuMs() - cpuBefore, 150.0); // the writer waits in poll, not spinning
@@ -303,7 +315,8 @@ TEST_F(ComPort, ClosingWithQueuedOutputAndAFullPeerReturnsPromptly) {
     port->OnTriggerAvail = [&](TApdCustomComPort&, std::uint16_t) { ++notices; };
     Pty.Send("late");
     // The notice is on its way, but the event loop has not taken it up yet.
-    for (int i = 0; i < 2000 && !port->Dispatcher()->NoticeActive(); ++i) usleep(1000);
+    for (int i = 0; i < 2000 && !port->Dispatcher()->NoticeActive(); ++i)
+        usleep(1000);
     EXPECT_TRUE(port->Dispatcher()->NoticeActive());
     port->SetOpen(false);
     EXPECT_EQ(port->PortState(), TPortState::PortClosed);
@@ -335,7 +348,8 @@ TEST_F(ComPort, ExceptionsFromTheHandlerGoToTheErrorDisplay) {
     std::string received;
     auto port = OpenPort(received);
     port->OnTriggerAvail = [&](TApdCustomComPort& cp, std::uint16_t count) {
-        for (int i = 0; i <= count; ++i) received.push_back(cp.ReadChar()); // one too many
+        for (int i = 0; i <= count; ++i)
+            received.push_back(cp.ReadChar()); // one too many
     };
     Pty.Send("0123456789");
     ASSERT_TRUE(RunUntil([&] { return !Errors.empty(); }));
@@ -358,7 +372,8 @@ TEST_F(ComPort, SignalsDuringWaitsAreRetriedNotReported) {
         }
     });
     std::string sent;
-    for (int i = 0; i < 200; ++i) sent += std::to_string(i) + ",";
+    for (int i = 0; i < 200; ++i)
+        sent += std::to_string(i) + ",";
     Pty.Send(sent);
     port->WriteString(sent);
     const bool got = RunUntil([&] { return received.size() >= sent.size(); });

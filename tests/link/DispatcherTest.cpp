@@ -146,8 +146,10 @@ class ImmediateTarget : public INoticeTarget {
         std::string s;
         for (int i = 0; i < n; ++i) {
             char c;
-            if (D.GetChar(c) == 0) s.push_back(c);
-            else if (failures) ++*failures;
+            if (D.GetChar(c) == 0)
+                s.push_back(c);
+            else if (failures)
+                ++*failures;
         }
         return s;
     }
@@ -217,7 +219,8 @@ TEST_F(Dispatcher, AskingBeyondTheCountFailsAndWhatWasTakenIsStillRemoved) {
 TEST_F(Dispatcher, AFullReceiveRingCounts8192AndReceptionResumesWhenRoomAppears) {
     D.SetHandlerFlags(false); // nobody takes anything
     std::string data;
-    for (int i = 0; i < 9000; ++i) data.push_back(static_cast<char>('A' + i % 26));
+    for (int i = 0; i < 9000; ++i)
+        data.push_back(static_cast<char>('A' + i % 26));
     D.ClearReported();
     D.Feed(data);
     for (int i = 0; i < 500 && D.InBuffUsed() < 8192; ++i)
@@ -248,8 +251,10 @@ TEST_F(Dispatcher, SendRingFillsExactlyAndRefusesWhatDoesNotFit) {
     // Blocks that pass the ring's end go out in their order.
     std::string expected = block;
     for (int i = 0; i < 60; ++i) {
-        const std::string piece(static_cast<std::size_t>(97 + i * 13), static_cast<char>('a' + i % 26));
-        while (D.PutBlock(piece.data(), piece.size()) != 0) std::this_thread::yield();
+        const std::string piece(static_cast<std::size_t>(97 + i * 13),
+                                static_cast<char>('a' + i % 26));
+        while (D.PutBlock(piece.data(), piece.size()) != 0)
+            std::this_thread::yield();
         expected += piece;
     }
     ASSERT_TRUE(D.WaitOutput(expected.size()));

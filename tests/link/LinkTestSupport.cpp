@@ -26,7 +26,9 @@ TestPty::TestPty() {
     Path = name;
 }
 
-TestPty::~TestPty() { Hangup(); }
+TestPty::~TestPty() {
+    Hangup();
+}
 
 void TestPty::Hangup() {
     if (Master >= 0) close(Master);
@@ -37,7 +39,8 @@ void TestPty::Send(const std::string& bytes) const {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = write(Master, bytes.data() + done, bytes.size() - done);
-        if (n > 0) done += static_cast<std::size_t>(n);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
         else {
             pollfd p{Master, POLLOUT, 0};
             poll(&p, 1, 100);
@@ -50,7 +53,8 @@ std::string TestPty::Receive(std::size_t want, int timeoutMs) const {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (data.size() < want) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              end - std::chrono::steady_clock::now()).count();
+                              end - std::chrono::steady_clock::now())
+                              .count();
         if (left <= 0) break;
         pollfd p{Master, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
@@ -89,8 +93,12 @@ int CountEntries(const char* dir) {
 }
 } // namespace
 
-int OpenDescriptorCount() { return CountEntries("/proc/self/fd") - 1; } // less opendir's own
-int ThreadCount() { return CountEntries("/proc/self/task"); }
+int OpenDescriptorCount() {
+    return CountEntries("/proc/self/fd") - 1;
+} // less opendir's own
+int ThreadCount() {
+    return CountEntries("/proc/self/task");
+}
 
 double CpuMs() {
     rusage u{};

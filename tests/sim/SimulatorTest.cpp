@@ -44,7 +44,7 @@ TEST(UpsModel, ReadsWritesAndRefusals) {
 TEST(Simulator, AnswersOverItsTerminalLikeAUps) {
     const std::string state = TempPath("state"), log = TempPath("log"), link = TempPath("link");
     SimProcess sim({"--state", state, "--log", log, "--link", link});
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
 
@@ -54,9 +54,10 @@ TEST(Simulator, AnswersOverItsTerminalLikeAUps) {
     EXPECT_EQ(id[9], 'l');
     EXPECT_EQ(id.substr(id.size() - 2), "\r\n");
     const std::vector<std::pair<std::string, std::string>> registers = {
-        {"R5", "0B40"}, {"R4", "06C2"}, {"TD", "2"},     {"F%", "6"},
+        {"R5", "0B40"},  {"R4", "06C2"},  {"TD", "2"},    {"F%", "6"},
         {"R31", "A108"}, {"R28", "1AFF"}, {"R42", "305A"}};
-    for (const auto& [name, value] : registers) EXPECT_EQ(Ask(t, name), value + "\r\n") << name;
+    for (const auto& [name, value] : registers)
+        EXPECT_EQ(Ask(t, name), value + "\r\n") << name;
     EXPECT_EQ(std::stoul(Ask(t, "R34"), nullptr, 16) & 0x8000u, 0x8000u);
 
     EXPECT_EQ(Ask(t, "R4=0640"), "NK\r\n");
@@ -72,7 +73,8 @@ TEST(Simulator, AnswersOverItsTerminalLikeAUps) {
     EXPECT_EQ(Ask(t, "TD"), "5\r\n");
 
     kill(sim.Pid(), SIGUSR1);
-    for (int i = 0; i < 200 && ReadFile(state).find("TD 5") == std::string::npos; ++i) usleep(10000);
+    for (int i = 0; i < 200 && ReadFile(state).find("TD 5") == std::string::npos; ++i)
+        usleep(10000);
     EXPECT_NE(ReadFile(state).find("R4 0640\n"), std::string::npos);
 
     EXPECT_EQ(sim.Stop(), 0);
@@ -89,7 +91,8 @@ TEST(Simulator, PacesRepliesAtTheLineSpeed) {
     RawTerminal t(sim.Path());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Ask(t, "R5"), "0B40\r\n"); // 6 characters at 4800 baud take 12.5 ms
-    const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+    const auto ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
     EXPECT_GE(ms.count(), 12.0);
 }
 

@@ -27,7 +27,8 @@ void UiTest::TearDown() {
 
 void UiTest::ChooseVoltage(int item) {
     FormNormalInputVoltage->show();
-    if (item >= 0) QTest::mouseClick(FormNormalInputVoltage->RadioGroup1->Button(item), Qt::LeftButton);
+    if (item >= 0)
+        QTest::mouseClick(FormNormalInputVoltage->RadioGroup1->Button(item), Qt::LeftButton);
     QTest::mouseClick(FormNormalInputVoltage->LMDButton1, Qt::LeftButton);
 }
 
@@ -35,6 +36,10 @@ void UiTest::Press(int button) {
     QTest::mouseClick(Main().LMDButton[static_cast<std::size_t>(button)], Qt::LeftButton);
 }
 
-TFormBenloQuenda& UiTest::Main() { return *FormBenloQuenda; }
+TFormBenloQuenda& UiTest::Main() {
+    return *FormBenloQuenda;
+}
 
-std::string UiTest::Status() { return FormBenloQuenda->StatusBar1->PanelText(1).toStdString(); }
+std::string UiTest::Status() {
+    return FormBenloQuenda->StatusBar1->PanelText(1).toStdString();
+}

@@ -12,7 +12,8 @@
 namespace {
 QPoint Centre(const QWidget* w) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    return {screen.x() + (screen.width() - w->width()) / 2, screen.y() + (screen.height() - w->height()) / 2};
+    return {screen.x() + (screen.width() - w->width()) / 2,
+            screen.y() + (screen.height() - w->height()) / 2};
 }
 QString Text(QWidget* w) {
     if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
@@ -72,7 +73,8 @@ TEST_F(Windows, CancelEndsTheProgramWithoutShowingAnotherWindow) {
 TEST_F(Windows, MainWindowStartsWithEveryValueUnreadAndItsLayout) {
     ChooseVoltage(3);
     auto& w = Main();
-    EXPECT_EQ(w.windowTitle().toStdString(), "Orvix Sine / Benlo / Quenda 特性 v1.09 (Japanese edition)");
+    EXPECT_EQ(w.windowTitle().toStdString(),
+              "Orvix Sine / Benlo / Quenda 特性 v1.09 (Japanese edition)");
     EXPECT_EQ(w.size(), QSize(488, 348));
     EXPECT_EQ(w.pos(), Centre(&w));
     EXPECT_EQ(w.Panel1->geometry(), QRect(0, 0, 489, 505));
@@ -93,7 +95,8 @@ TEST_F(Windows, MainWindowStartsWithEveryValueUnreadAndItsLayout) {
     EXPECT_EQ(w.UpDown[3]->geometry(), QRect(240, 196, 16, 24));
     EXPECT_EQ(w.ComboBox[4]->geometry(), QRect(430, 132, 55, 21));
     EXPECT_EQ(w.ComboBox[1]->count(), 10);
-    for (int e = 1; e <= 4; ++e) EXPECT_EQ(Text(w.MaskEdit[static_cast<std::size_t>(e)]), "読取不可") << e;
+    for (int e = 1; e <= 4; ++e)
+        EXPECT_EQ(Text(w.MaskEdit[static_cast<std::size_t>(e)]), "読取不可") << e;
     for (int c = 1; c <= 14; ++c) {
         auto* combo = w.ComboBox[static_cast<std::size_t>(c)];
         EXPECT_EQ(combo->currentText(), "読取不可") << c;
@@ -103,8 +106,9 @@ TEST_F(Windows, MainWindowStartsWithEveryValueUnreadAndItsLayout) {
     // The outlet group exists below the visible area and the window cannot show it.
     EXPECT_EQ(w.ComboBox[10]->parentWidget(), &w);
     EXPECT_EQ(w.ComboBox[9]->parentWidget(), w.Panel1);
-    for (QWidget* hidden : {static_cast<QWidget*>(w.ComboBox[9]), static_cast<QWidget*>(w.MaskEdit[4]),
-                            static_cast<QWidget*>(w.UpDown[4]), static_cast<QWidget*>(w.ComboBox[14])}) {
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(w.ComboBox[9]), static_cast<QWidget*>(w.MaskEdit[4]),
+          static_cast<QWidget*>(w.UpDown[4]), static_cast<QWidget*>(w.ComboBox[14])}) {
         EXPECT_GE(hidden->mapTo(&w, QPoint(0, 0)).y(), 327);
     }
     EXPECT_EQ(w.Label[12]->pos(), QPoint(8, 333));
@@ -124,14 +128,17 @@ TEST_F(Windows, FactoryValuesNeedALinkAndFollowTheRatedVoltage) {
     w.Link.Connected = true;
     w.UpDown[3]->SetPosition(7);
     w.ComboBox[5]->SetItemIndex(0);
-    for (int c = 6; c <= 8; ++c) w.ComboBox[static_cast<std::size_t>(c)]->setEnabled(false);
+    for (int c = 6; c <= 8; ++c)
+        w.ComboBox[static_cast<std::size_t>(c)]->setEnabled(false);
     Press(5);
-    const std::vector<QString> expected = {"288", "173", "2", "3", "取り消し", "取り消し", "実行",
-                                           "いいえ", "はい", "はい", "はい"};
+    const std::vector<QString> expected = {"288",  "173",    "2",    "3",    "取り消し", "取り消し",
+                                           "実行", "いいえ", "はい", "はい", "はい"};
     std::vector<QString> actual = {Text(w.MaskEdit[1]), Text(w.MaskEdit[2]), Text(w.MaskEdit[3])};
-    for (int c = 1; c <= 8; ++c) actual.push_back(Text(w.ComboBox[static_cast<std::size_t>(c)]));
+    for (int c = 1; c <= 8; ++c)
+        actual.push_back(Text(w.ComboBox[static_cast<std::size_t>(c)]));
     EXPECT_EQ(actual, expected);
-    for (int c = 6; c <= 8; ++c) EXPECT_TRUE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
+    for (int c = 6; c <= 8; ++c)
+        EXPECT_TRUE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
     // The spinner kept its position: the next click continues from there.
     ClickArrow(w.UpDown[3], true);
     EXPECT_EQ(Text(w.MaskEdit[3]), "8");
@@ -150,15 +157,19 @@ TEST_F(Windows, ChangeHandlersRunOnlyOnTheOperatorsActions) {
     EXPECT_TRUE(w.ComboBox[7]->isEnabled());
     QTest::keyClick(w.ComboBox[5], Qt::Key_Up); // "はい"
     EXPECT_EQ(w.ComboBox[5]->ItemIndex(), 0);
-    for (int c = 6; c <= 8; ++c) EXPECT_FALSE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
+    for (int c = 6; c <= 8; ++c)
+        EXPECT_FALSE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
     QTest::keyClick(w.ComboBox[5], Qt::Key_Down);
-    for (int c = 6; c <= 8; ++c) EXPECT_TRUE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
+    for (int c = 6; c <= 8; ++c)
+        EXPECT_TRUE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
 
     QTest::keyClick(w.ComboBox[9], Qt::Key_Down); // "実行"
-    for (int c = 10; c <= 14; ++c) EXPECT_TRUE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
+    for (int c = 10; c <= 14; ++c)
+        EXPECT_TRUE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
     EXPECT_TRUE(w.MaskEdit[4]->isEnabled());
     QTest::keyClick(w.ComboBox[9], Qt::Key_Down); // "取り消し"
-    for (int c = 10; c <= 14; ++c) EXPECT_FALSE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
+    for (int c = 10; c <= 14; ++c)
+        EXPECT_FALSE(w.ComboBox[static_cast<std::size_t>(c)]->isEnabled());
     EXPECT_FALSE(w.MaskEdit[4]->isEnabled());
     EXPECT_FALSE(w.UpDown[4]->isEnabled());
 }
@@ -197,12 +208,14 @@ TEST_F(Windows, LimitDialogsOfferTheRowsOfTheRatedVoltage) {
         FormLowerLimit->show();
         EXPECT_EQ(FormUpperLimit->RadioButton[0]->text().toStdString(), first.first);
         EXPECT_EQ(FormLowerLimit->RadioButton[0]->text().toStdString(), first.second);
-        for (auto* b : FormUpperLimit->RadioButton) EXPECT_EQ(b->text().size(), 34);
+        for (auto* b : FormUpperLimit->RadioButton)
+            EXPECT_EQ(b->text().size(), 34);
         EXPECT_EQ(FormUpperLimit->RadioButton[3]->isEnabled(), item != 4);
         FormUpperLimit->close();
         FormLowerLimit->close();
     }
-    EXPECT_EQ(FormUpperLimit->RadioButton[3]->text().toStdString(), "  30                           312");
+    EXPECT_EQ(FormUpperLimit->RadioButton[3]->text().toStdString(),
+              "  30                           312");
     EXPECT_EQ(FormUpperLimit->windowTitle(), "入力電源の上限値(V)");
     EXPECT_EQ(FormLowerLimit->windowTitle(), "入力電源の下限値(V)");
     EXPECT_EQ(FormUpperLimit->size(), QSize(205, 192));
@@ -218,7 +231,8 @@ TEST_F(Windows, LimitDialogOkCopiesTheLastThreeCharacters) {
     QTest::mouseClick(FormLowerLimit->LMDButton1, Qt::LeftButton);
     EXPECT_EQ(Text(w.MaskEdit[2]), " 95");
     EXPECT_FALSE(FormLowerLimit->isVisible());
-    for (auto* b : FormLowerLimit->RadioButton) EXPECT_FALSE(b->isChecked());
+    for (auto* b : FormLowerLimit->RadioButton)
+        EXPECT_FALSE(b->isChecked());
 
     // OK with nothing checked leaves the field.
     FormUpperLimit->show();
@@ -264,7 +278,8 @@ TEST_F(Windows, ClosingTheMainWindowEndsTheProgram) {
 TEST_F(Windows, ConnectWithoutAPortAsksForOne) {
     ChooseVoltage(3);
     Press(1);
-    EXPECT_EQ(Boxes, std::vector<std::string>{"Error: Please select comport before connect to the UPS"});
+    EXPECT_EQ(Boxes,
+              std::vector<std::string>{"Error: Please select comport before connect to the UPS"});
     Press(4);
     EXPECT_EQ(Boxes.back(), "Error: Connect to the UPS before save config!");
     EXPECT_TRUE(Main().LMDButton[1]->isEnabled());

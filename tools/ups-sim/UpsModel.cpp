@@ -22,7 +22,8 @@ bool IsDecimal(const std::string& v, long low, long high) {
 }
 
 std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 } // namespace
@@ -86,6 +87,7 @@ bool TUpsModel::Write(const std::string& name, const std::string& value) {
 
 std::string TUpsModel::StateText() const {
     std::ostringstream out;
-    for (const char* name : RegisterOrder) out << name << ' ' << Registers.at(name) << '\n';
+    for (const char* name : RegisterOrder)
+        out << name << ' ' << Registers.at(name) << '\n';
     return out.str();
 }

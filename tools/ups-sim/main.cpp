@@ -86,22 +86,38 @@ TConfig ParseArguments(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::cout << Usage;
             std::exit(0);
-        } else if (a == "--link") c.LinkPath = value();
-        else if (a == "--device") c.DevicePath = value();
-        else if (a == "--baud") c.Baud = Number(value(), "--baud");
-        else if (a == "--reply-delay") c.ReplyDelayMs = Number(value(), "--reply-delay");
-        else if (a == "--silent") c.Silent = true;
-        else if (a == "--wrong-id") c.Ups.WrongId = true;
-        else if (a == "--short-id") c.Ups.ShortId = true;
-        else if (a == "--noise") c.Noise = static_cast<int>(Number(value(), "--noise"));
-        else if (a == "--garbage") c.Garbage = static_cast<int>(Number(value(), "--garbage"));
-        else if (a == "--split") c.Split = true;
-        else if (a == "--nk") c.Ups.RejectCommands.insert(value());
-        else if (a == "--hangup-after") c.HangupAfter = Number(value(), "--hangup-after");
-        else if (a == "--no-lf") c.NoLf = true;
-        else if (a == "--log") c.LogPath = value();
-        else if (a == "--state") c.StatePath = value();
-        else Fail("unknown option " + a + " (see --help)");
+        } else if (a == "--link")
+            c.LinkPath = value();
+        else if (a == "--device")
+            c.DevicePath = value();
+        else if (a == "--baud")
+            c.Baud = Number(value(), "--baud");
+        else if (a == "--reply-delay")
+            c.ReplyDelayMs = Number(value(), "--reply-delay");
+        else if (a == "--silent")
+            c.Silent = true;
+        else if (a == "--wrong-id")
+            c.Ups.WrongId = true;
+        else if (a == "--short-id")
+            c.Ups.ShortId = true;
+        else if (a == "--noise")
+            c.Noise = static_cast<int>(Number(value(), "--noise"));
+        else if (a == "--garbage")
+            c.Garbage = static_cast<int>(Number(value(), "--garbage"));
+        else if (a == "--split")
+            c.Split = true;
+        else if (a == "--nk")
+            c.Ups.RejectCommands.insert(value());
+        else if (a == "--hangup-after")
+            c.HangupAfter = Number(value(), "--hangup-after");
+        else if (a == "--no-lf")
+            c.NoLf = true;
+        else if (a == "--log")
+            c.LogPath = value();
+        else if (a == "--state")
+            c.StatePath = value();
+        else
+            Fail("unknown option " + a + " (see --help)");
     }
     return c;
 }
@@ -123,7 +139,8 @@ long long NowMs() {
 std::string Printable(const std::string& s) {
     std::string out;
     for (unsigned char c : s) {
-        if (c >= 32 && c < 127) out.push_back(static_cast<char>(c));
+        if (c >= 32 && c < 127)
+            out.push_back(static_cast<char>(c));
         else {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", c);
@@ -182,13 +199,15 @@ class TSimulator {
         std::string body = line;
         std::uniform_int_distribution<int> printable(33, 126);
         std::string garbage;
-        for (int i = 0; i < Config.Garbage; ++i) garbage.push_back(static_cast<char>(printable(Random)));
-        static const char noiseChars[] = {'\x00', '\x01', '\x07', '\x1B', '\r', '\x1F',
-                                          '!',    '$',    '*',    '@'};
+        for (int i = 0; i < Config.Garbage; ++i)
+            garbage.push_back(static_cast<char>(printable(Random)));
+        static const char noiseChars[] = {'\x00', '\x01', '\x07', '\x1B', '\r',
+                                          '\x1F', '!',    '$',    '*',    '@'};
         std::uniform_int_distribution<std::size_t> pickNoise(0, sizeof noiseChars - 1);
         for (int i = 0; i < Config.Noise; ++i) {
             std::uniform_int_distribution<std::size_t> where(0, body.size());
-            body.insert(body.begin() + static_cast<long>(where(Random)), noiseChars[pickNoise(Random)]);
+            body.insert(body.begin() + static_cast<long>(where(Random)),
+                        noiseChars[pickNoise(Random)]);
         }
         const std::string wire = garbage + body + (Config.NoLf ? "\r" : "\r\n");
 
@@ -290,8 +309,10 @@ int main(int argc, char** argv) {
         if (fds[0].revents & POLLIN) {
             signalfd_siginfo info{};
             if (read(sigFd, &info, sizeof info) == sizeof info) {
-                if (info.ssi_signo == SIGUSR1) sim.WriteState();
-                else running = false;
+                if (info.ssi_signo == SIGUSR1)
+                    sim.WriteState();
+                else
+                    running = false;
             }
         }
         if (!hungUp && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
