@@ -243,6 +243,16 @@ void TStatusBar::SetPanelText(int panel, const QString& text) {
     Panels[panel]->setText(text);
 }
 
+void OnClicked(QAbstractButton* button, std::function<void()> handler) {
+    QObject::connect(button, &QAbstractButton::clicked, button,
+                     [handler = std::move(handler)] { Guarded(handler); });
+}
+
+void SetTabOrder(const std::vector<QWidget*>& order) {
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font,
                   const QColor& color) {
     auto* label = new QLabel(caption, parent);

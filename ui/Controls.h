@@ -127,6 +127,11 @@ class TStatusBar : public QFrame {
     QLabel* Panels[2];
 };
 
+// A click runs handler through Guarded.
+void OnClicked(QAbstractButton* button, std::function<void()> handler);
+// The keyboard order of the widgets, first to last.
+void SetTabOrder(const std::vector<QWidget*>& order);
+
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font,
                   const QColor& color = Qt::black);
 QFrame* MakeLine(QWidget* parent, QRect geometry);

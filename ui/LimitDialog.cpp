@@ -26,15 +26,10 @@ TLimitDialog::TLimitDialog(int clientHeight, int buttonTop, const char* caption,
     }
     LMDButton1 = new TLMDButton(GroupBox1, "OK", {20, buttonTop, 75, 25}, font());
     LMDButton2 = new TLMDButton(GroupBox1, "Cancel", {112, buttonTop, 75, 25}, font());
-    setTabOrder(RadioButton[0], RadioButton[1]);
-    setTabOrder(RadioButton[1], RadioButton[2]);
-    setTabOrder(RadioButton[2], RadioButton[3]);
-    setTabOrder(RadioButton[3], LMDButton1);
-    setTabOrder(LMDButton1, LMDButton2);
-    connect(LMDButton1, &QPushButton::clicked, this,
-            [this] { Guarded([this] { LMDButton1Click(); }); });
-    connect(LMDButton2, &QPushButton::clicked, this,
-            [this] { Guarded([this] { LMDButton2Click(); }); });
+    SetTabOrder(
+        {RadioButton[0], RadioButton[1], RadioButton[2], RadioButton[3], LMDButton1, LMDButton2});
+    OnClicked(LMDButton1, [this] { LMDButton1Click(); });
+    OnClicked(LMDButton2, [this] { LMDButton2Click(); });
     FormCreate();
 }
 

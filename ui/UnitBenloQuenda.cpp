@@ -154,36 +154,16 @@ void TFormBenloQuenda::BuildSettings() {
     for (int n = 5; n <= 7; ++n)
         SetTextColor(LMDButton[static_cast<std::size_t>(n)], Qt::black);
 
-    for (int n = 1; n <= 7; ++n) {
-        auto* b = LMDButton[static_cast<std::size_t>(n)];
-        connect(b, &QPushButton::clicked, this, [this, n] {
-            Guarded([this, n] {
-                switch (n) {
-                case 1:
-                    LMDButton1Click();
-                    break;
-                case 2:
-                    LMDButton2Click();
-                    break;
-                case 3:
-                    LMDButton3Click();
-                    break;
-                case 4:
-                    LMDButton4Click();
-                    break;
-                case 5:
-                    LMDButton5Click();
-                    break;
-                case 6:
-                    LMDButton6Click();
-                    break;
-                default:
-                    LMDButton7Click();
-                    break;
-                }
-            });
-        });
-    }
+    const std::array<void (TFormBenloQuenda::*)(), 8> clicks = {nullptr,
+                                                                &TFormBenloQuenda::LMDButton1Click,
+                                                                &TFormBenloQuenda::LMDButton2Click,
+                                                                &TFormBenloQuenda::LMDButton3Click,
+                                                                &TFormBenloQuenda::LMDButton4Click,
+                                                                &TFormBenloQuenda::LMDButton5Click,
+                                                                &TFormBenloQuenda::LMDButton6Click,
+                                                                &TFormBenloQuenda::LMDButton7Click};
+    for (std::size_t n = 1; n <= 7; ++n)
+        OnClicked(LMDButton[n], [this, click = clicks[n]] { (this->*click)(); });
     ComboBox[5]->OnChange = [this] { ComboBox5Change(); };
     UpDown[3]->OnClick = [this] { UpDown3Click(); };
 }
@@ -231,14 +211,11 @@ void TFormBenloQuenda::BuildOutletGroup() {
 }
 
 void TFormBenloQuenda::BuildTabOrder() {
-    const std::vector<QWidget*> order = {
-        RadioGroup1,  LMDButton[1], LMDButton[2], LMDButton[3], LMDButton[4], MaskEdit[1],
-        LMDButton[6], MaskEdit[2],  LMDButton[7], MaskEdit[3],  UpDown[3],    ComboBox[1],
-        ComboBox[2],  ComboBox[3],  ComboBox[4],  ComboBox[5],  ComboBox[6],  ComboBox[7],
-        ComboBox[8],  LMDButton[5], ComboBox[9],  MaskEdit[4],  UpDown[4],    ComboBox[10],
-        ComboBox[11], ComboBox[12], ComboBox[13], ComboBox[14]};
-    for (std::size_t i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    SetTabOrder({RadioGroup1,  LMDButton[1], LMDButton[2], LMDButton[3], LMDButton[4], MaskEdit[1],
+                 LMDButton[6], MaskEdit[2],  LMDButton[7], MaskEdit[3],  UpDown[3],    ComboBox[1],
+                 ComboBox[2],  ComboBox[3],  ComboBox[4],  ComboBox[5],  ComboBox[6],  ComboBox[7],
+                 ComboBox[8],  LMDButton[5], ComboBox[9],  MaskEdit[4],  UpDown[4],    ComboBox[10],
+                 ComboBox[11], ComboBox[12], ComboBox[13], ComboBox[14]});
 }
 
 void TFormBenloQuenda::FormCreate() {

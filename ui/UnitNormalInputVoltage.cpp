@@ -18,12 +18,9 @@ TFormNormalInputVoltage::TFormNormalInputVoltage() {
     // The items keep to the left of the frame, under the buttons' column.
     for (int i = 0; i < 5; ++i)
         RadioGroup1->Button(i)->resize(88, RadioGroup1->Button(i)->height());
-    setTabOrder(RadioGroup1, LMDButton1);
-    setTabOrder(LMDButton1, LMDButton2);
-    connect(LMDButton1, &QPushButton::clicked, this,
-            [this] { Guarded([this] { LMDButton1Click(); }); });
-    connect(LMDButton2, &QPushButton::clicked, this,
-            [this] { Guarded([this] { LMDButton2Click(); }); });
+    SetTabOrder({RadioGroup1, LMDButton1, LMDButton2});
+    OnClicked(LMDButton1, [this] { LMDButton1Click(); });
+    OnClicked(LMDButton2, [this] { LMDButton2Click(); });
     FormCreate();
 }
 
