@@ -29,7 +29,7 @@ void TApdCustomComPort::SetComNumber(int number) {
     if (FPortState == TPortState::PortOpen && n != FComNumber) {
         DonePort();
         FComNumber = n;
-        InitPort();
+        SetOpen(true); // waits for the close to complete if a notice holds it
         return;
     }
     FComNumber = n;

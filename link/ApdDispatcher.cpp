@@ -351,9 +351,6 @@ bool TApdBaseDispatcher::DeliverNotice(int count) {
     }
     std::lock_guard lock(LineLock);
     NoticeIsActive = false;
-    for (INoticeTarget* w : DroppedWindows)
-        std::erase(NoticeWindows, w);
-    DroppedWindows.clear();
     return !aborted && consumed == count;
 }
 

@@ -133,16 +133,15 @@ class TApdBaseDispatcher {
     bool NoticeIsActive = false; // under LineLock
     bool DataNoticeMode = false; // under ReceiveLock
     int NoticeReadCount = 0;     // under ReceiveLock
-    std::shared_ptr<TNoticeTicket>
-        ReadingTicket;                          // under ReceiveLock: the handler taking characters
-    bool HandlerAssigned = false;               // under LineLock
-    std::vector<INoticeTarget*> NoticeWindows;  // under LineLock
-    std::vector<INoticeTarget*> DroppedWindows; // under LineLock
+    // Under ReceiveLock: the notice whose handler is taking characters.
+    std::shared_ptr<TNoticeTicket> ReadingTicket;
+    bool HandlerAssigned = false; // under LineLock
+    // Under LineLock; a receiver is destroyed only after the threads ended.
+    std::vector<INoticeTarget*> NoticeWindows;
     std::shared_ptr<TNoticeTicket> CurrentTicket; // under LineLock
 
     std::atomic<bool> StopThreadsFlag{false}, DisposePending{false};
     std::atomic<int> ThreadsRunning{0};
     bool DoneOwed = false; // dispatch thread only
-    std::atomic<std::uint32_t> LastEvents{0};
     std::unique_ptr<TApdDispatcherThread> ComThread, DispThread, OutThread;
 };

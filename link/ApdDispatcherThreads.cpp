@@ -50,7 +50,6 @@ void TComThread::Execute() {
         }
         if (D.StopThreadsFlag) return;
         if ((events & ~EvWake) == 0) continue;
-        D.LastEvents = events;
         D.Signals.Set(TApdSignals::ComEventReady);
         D.Signals.Wait(TApdSignals::ComEventDone, TApdSignals::Infinite);
     }
