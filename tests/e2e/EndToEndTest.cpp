@@ -170,3 +170,20 @@ TEST_F(EndToEnd, AMissingPortCannotBeInitialized) {
     EXPECT_EQ(Boxes, std::vector<std::string>{"Error: Cannot initialize COM port"});
     EXPECT_TRUE(Unlocked());
 }
+
+TEST_F(EndToEnd, ClosingDuringASaveEndsAtOnceAndSendsNothingMore) {
+    Start({});
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    Press(4);
+    ASSERT_TRUE(RunUntil([&] { return Commands().size() >= 11; })); // "Xw" and "R5=" are out
+    EXPECT_FALSE(Main().LMDButton[2]->isEnabled()); // "切断" is locked, the close box is not
+    Main().close();
+    EXPECT_TRUE(FormNormalInputVoltage->EndRequested);
+    EXPECT_FALSE(Main().Timer1.isActive());
+    EXPECT_EQ(Main().ComPort1.PortState(), TPortState::PortClosed);
+    const std::size_t sent = Commands().size();
+    RunFor(600);
+    EXPECT_LE(Commands().size(), sent + 1); // at most the one already on the line
+    EXPECT_TRUE(Boxes.empty());
+}
