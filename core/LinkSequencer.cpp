@@ -77,12 +77,7 @@ void TLinkSequencer::LMDButton1Click() {
 }
 
 void TLinkSequencer::LMDButton3Click() {
-    LinkMode = TLinkMode::Reading;
-    if (!Connected) {
-        Window.ShowStatus(" Connect COM port first !");
-        Window.ErrorBox("Connect to the UPS before read config!");
-        return;
-    }
+    if (!EnterReadingIfConnected()) return;
     Window.LockCommandControls();
     StepIndex = 0;
     NoReplyTicks = 0;

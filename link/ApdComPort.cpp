@@ -127,8 +127,10 @@ void TApdCustomComPort::DonePort() {
     FinishClose();
 }
 
-void TApdCustomComPort::FinishClose() {
+void TApdCustomComPort::FinishClose(bool insideNoticeWindow) {
     if (FDispatcher && FNoticeWindow) FDispatcher->DeregisterNoticeWindow(FNoticeWindow.get());
+    if (insideNoticeWindow && FNoticeWindow)
+        FNoticeWindow.release()->deleteLater(); // it is running this very handler
     FNoticeWindow.reset();
     FDispatcher.reset();
     FPortState = TPortState::PortClosed;
@@ -140,12 +142,7 @@ void TApdCustomComPort::HandleCloseComplete() {
         FNoticeWindow->PostCloseComplete(1);
         return;
     }
-    // This runs inside the notice window's own event handler.
-    if (FNoticeWindow) {
-        FDispatcher->DeregisterNoticeWindow(FNoticeWindow.get());
-        FNoticeWindow.release()->deleteLater();
-    }
-    FinishClose();
+    FinishClose(true);
     if (FOpenPending) {
         FOpenPending = false;
         try {

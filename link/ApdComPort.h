@@ -89,7 +89,7 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
   private:
     void ApplyLine();
     void EnsureDispatcher();
-    void FinishClose();
+    void FinishClose(bool insideNoticeWindow = false);
 
     std::uint16_t FComNumber = 0;
     std::int32_t FBaud = 19200;

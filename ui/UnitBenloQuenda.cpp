@@ -103,24 +103,14 @@ void TFormBenloQuenda::BuildFrame() {
 void TFormBenloQuenda::BuildSettings() {
     const QFont g11 = PixelFont(face::Gothic, 11), g9 = PixelFont(face::Gothic, 9);
     const QFont p11 = PixelFont(face::PGothic, 11), p9 = PixelFont(face::PGothic, 9);
-    auto label = [&](int n, const char* caption, QPoint at, const QFont& font,
-                     QColor color = Qt::black) {
-        Label[static_cast<std::size_t>(n)] = MakeLabel(Panel1, caption, at, font, color);
+    auto label = [&](int n, const char* caption, QPoint at, const QFont& font) {
+        AddLabel(n, caption, at, font, Qt::black);
     };
     auto edit = [&](int n, QRect at, const QFont& font, int labelNo) {
-        auto* e = new TEdit(Panel1, at, font);
-        e->SetText(Unreadable);
-        e->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
-        SetTextColor(e, Qt::black);
-        MaskEdit[static_cast<std::size_t>(n)] = e;
+        AddEdit(n, at, font, labelNo, Qt::black);
     };
-    auto combo = [&](int n, QWidget* parent, QRect at, const QFont& font, const QStringList& items,
-                     int labelNo, QColor color = Qt::black) {
-        auto* c = new TComboBox(parent, at, font, items);
-        c->SetText(Unreadable);
-        c->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
-        SetTextColor(c, color);
-        ComboBox[static_cast<std::size_t>(n)] = c;
+    auto combo = [&](int n, QRect at, const QFont& font, const QStringList& items, int labelNo) {
+        AddCombo(n, Panel1, at, font, items, labelNo, Qt::black);
     };
 
     label(1, "入力電源の上限値(V)", {8, 136}, g11);
@@ -133,23 +123,22 @@ void TFormBenloQuenda::BuildSettings() {
     edit(3, {192, 198, 46, 21}, g9, 3);
     UpDown[3] = new TUpDown(Panel1, {240, 196, 16, 24}, 1, 600);
     label(4, "周波数誤差の設定(Hz）", {8, 232}, g11);
-    combo(1, Panel1, {152, 228, 97, 21}, g9, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
-          4);
+    combo(1, {152, 228, 97, 21}, g9, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, 4);
     label(5, "隔週の自己テスト", {8, 264}, g11);
-    combo(2, Panel1, {152, 260, 97, 21}, g9, DoIt, 5);
+    combo(2, {152, 260, 97, 21}, g9, DoIt, 5);
     label(6, "故障アラームの遅延", {8, 296}, p11);
-    combo(3, Panel1, {152, 292, 97, 21}, p9, DoIt, 6);
+    combo(3, {152, 292, 97, 21}, p9, DoIt, 6);
 
     label(7, "バックアップ警報の自動停止", {264, 136}, g11);
-    combo(4, Panel1, {430, 132, 55, 21}, g9, DoIt, 7);
+    combo(4, {430, 132, 55, 21}, g9, DoIt, 7);
     label(8, "アラーム音の停止", {264, 168}, g11);
-    combo(5, Panel1, {392, 164, 95, 21}, g9, YesNo, 8);
+    combo(5, {392, 164, 95, 21}, g9, YesNo, 8);
     label(9, "バックアップ警報音", {264, 200}, g11);
-    combo(6, Panel1, {392, 198, 95, 21}, g9, YesNo, 9);
+    combo(6, {392, 198, 95, 21}, g9, YesNo, 9);
     label(10, "過負荷警報音", {264, 232}, g11);
-    combo(7, Panel1, {392, 228, 95, 21}, g9, YesNo, 10);
+    combo(7, {392, 228, 95, 21}, g9, YesNo, 10);
     label(11, "バッテリ低下警報音", {264, 264}, g11);
-    combo(8, Panel1, {392, 260, 95, 21}, g9, YesNo, 11);
+    combo(8, {392, 260, 95, 21}, g9, YesNo, 11);
     LMDButton[5] = new TLMDButton(Panel1, "工場出荷時に設定", {264, 290, 221, 29}, g11);
     for (int n = 5; n <= 7; ++n)
         SetTextColor(LMDButton[static_cast<std::size_t>(n)], Qt::black);
@@ -174,24 +163,15 @@ void TFormBenloQuenda::BuildOutletGroup() {
     const QFont p9 = PixelFont(face::PGothic, 9), g11 = PixelFont(face::Gothic, 11);
     const QFont g9 = PixelFont(face::Gothic, 9);
     auto label = [&](int n, const char* caption, QPoint at, const QFont& font, QColor color) {
-        Label[static_cast<std::size_t>(n)] = MakeLabel(Panel1, caption, at, font, color);
+        AddLabel(n, caption, at, font, color);
     };
     auto combo = [&](int n, QWidget* parent, QRect at, const QFont& font, int labelNo,
-                     QColor color) {
-        auto* c = new TComboBox(parent, at, font, DoIt);
-        c->SetText(Unreadable);
-        c->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
-        SetTextColor(c, color);
-        ComboBox[static_cast<std::size_t>(n)] = c;
-    };
+                     QColor color) { AddCombo(n, parent, at, font, DoIt, labelNo, color); };
     label(12, "負荷選択アウトレット管理（KEVO）", {8, 333}, p11b, Qt::black);
     label(13, "インテリジェンチャンネルの制御", {8, 355}, p11, Qt::black);
     combo(9, Panel1, {184, 351, 81, 21}, p9, 13, Blue);
     label(14, "遅延時間の設定（０～4,000秒）", {268, 355}, p11, Blue);
-    MaskEdit[4] = new TEdit(Panel1, {416, 351, 54, 21}, p9);
-    MaskEdit[4]->SetText(Unreadable);
-    MaskEdit[4]->setAccessibleName(Label[14]->text());
-    SetTextColor(MaskEdit[4], Blue);
+    AddEdit(4, {416, 351, 54, 21}, p9, 14, Blue);
     UpDown[4] = new TUpDown(Panel1, {470, 348, 16, 24}, 0, 4000);
     label(19, "商用電源で運転中", {8, 380}, p11b, Blue);
     label(15, "過負荷時のシャットダウン", {8, 410}, p11, Blue);
@@ -208,6 +188,29 @@ void TFormBenloQuenda::BuildOutletGroup() {
     ComboBox[10]->setEnabled(false);
     ComboBox[9]->OnChange = [this] { ComboBox9Change(); };
     UpDown[4]->OnClick = [this] { UpDown4Click(); };
+}
+
+void TFormBenloQuenda::AddLabel(int n, const char* caption, QPoint at, const QFont& font,
+                                QColor color) {
+    Label[static_cast<std::size_t>(n)] = MakeLabel(Panel1, caption, at, font, color);
+}
+
+// Value controls are named after their label, for screen readers and test tools.
+void TFormBenloQuenda::AddEdit(int n, QRect at, const QFont& font, int labelNo, QColor color) {
+    auto* e = new TEdit(Panel1, at, font);
+    e->SetText(Unreadable);
+    e->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
+    SetTextColor(e, color);
+    MaskEdit[static_cast<std::size_t>(n)] = e;
+}
+
+void TFormBenloQuenda::AddCombo(int n, QWidget* parent, QRect at, const QFont& font,
+                                const QStringList& items, int labelNo, QColor color) {
+    auto* c = new TComboBox(parent, at, font, items);
+    c->SetText(Unreadable);
+    c->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
+    SetTextColor(c, color);
+    ComboBox[static_cast<std::size_t>(n)] = c;
 }
 
 void TFormBenloQuenda::BuildTabOrder() {

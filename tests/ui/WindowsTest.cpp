@@ -284,3 +284,26 @@ TEST_F(Windows, ConnectWithoutAPortAsksForOne) {
     EXPECT_EQ(Boxes.back(), "Error: Connect to the UPS before save config!");
     EXPECT_TRUE(Main().LMDButton[1]->isEnabled());
 }
+
+TEST_F(Windows, TabRunsThroughTheLeftColumnTheRightOneAndTheHiddenGroup) {
+    ChooseVoltage(3);
+    auto& w = Main();
+    QApplication::setActiveWindow(&w);
+    const std::vector<QWidget*> order = {
+        w.MaskEdit[1], w.LMDButton[6], w.MaskEdit[2], w.LMDButton[7], w.MaskEdit[3], w.UpDown[3],
+        w.ComboBox[1], w.ComboBox[2], w.ComboBox[3], w.ComboBox[4], w.ComboBox[5], w.ComboBox[6],
+        w.ComboBox[7], w.ComboBox[8], w.LMDButton[5],
+        // the hidden outlet group keeps its places;
+        // ComboBox10 is disabled and skipped
+        w.ComboBox[9], w.MaskEdit[4], w.UpDown[4], w.ComboBox[11], w.ComboBox[12], w.ComboBox[13],
+        w.ComboBox[14]};
+    order.front()->setFocus();
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        // A combo box takes the focus through its text field.
+        if (focus && focus->parentWidget() && qobject_cast<QComboBox*>(focus->parentWidget()))
+            focus = focus->parentWidget();
+        EXPECT_EQ(focus, order[i]) << i;
+    }
+}
