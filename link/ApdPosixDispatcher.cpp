@@ -58,9 +58,15 @@ void Drain(int fd) {
 
 } // namespace
 
+TApdPosixDispatcher::TApdPosixDispatcher(TApdCustomComPort* owner)
+    : TApdBaseDispatcher(owner), EventWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      WriteWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
 TApdPosixDispatcher::~TApdPosixDispatcher() {
     ForceStop();
     DeviceClose();
+    if (EventWake >= 0) close(EventWake);
+    if (WriteWake >= 0) close(WriteWake);
 }
 
 std::string TApdPosixDispatcher::DevicePath(const std::string& device) {
@@ -74,25 +80,41 @@ std::string TApdPosixDispatcher::DevicePath(const std::string& device) {
 }
 
 int TApdPosixDispatcher::OpenExclusive(const std::string& path) {
+    auto& refusal = LastPortRefusal();
+    refusal.reset();
+    // Opening a terminal already disturbs its modem lines: look for a holder first.
+    if (access(path.c_str(), F_OK) != 0) return OpenFailure(errno);
+    if ((refusal = FindPortHolder(path))) return -5;
     int fd;
     do {
         fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return OpenFailure(errno);
-    // TIOCEXCL keeps other users out; root passes it, so a lock catches a
-    // second instance of this program run as root.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno;
-        close(fd);
-        return OpenFailure(err);
+    if (fd < 0) {
+        const int rc = OpenFailure(errno);
+        // Another holder's exclusive mode refuses everyone but root.
+        if (rc == -5) refusal = TPortHolder{0, {}, {}, true};
+        return rc;
     }
+    auto refuse = [&](TPortHolder holder) {
+        close(fd);
+        refusal = std::move(holder);
+        return -5;
+    };
+    // Root passes another holder's exclusive mode; it still means busy.
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+        return refuse(TPortHolder{0, {}, {}, true});
+    // A second port of this process, or a holder whose descriptors we may not see.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(TPortHolder{});
+    if (TPortHolder holder; !Lock.Acquire(path, holder)) return refuse(holder);
     termios t{};
     if (tcgetattr(fd, &t) != 0) {
         const int err = errno;
+        Lock.Release();
         close(fd);
         return ecode::FromErrno(err);
     }
-    ioctl(fd, TIOCEXCL);
+    OwnExclusive = ioctl(fd, TIOCEXCL) == 0;
     // Raw 8-bit transfer, no flow control, reads that return at once.
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
@@ -104,7 +126,9 @@ int TApdPosixDispatcher::OpenExclusive(const std::string& path) {
     t.c_cc[VSTOP] = 19;
     if (tcsetattr(fd, TCSANOW, &t) != 0) {
         const int err = errno;
-        ioctl(fd, TIOCNXCL);
+        if (OwnExclusive) ioctl(fd, TIOCNXCL);
+        OwnExclusive = false;
+        Lock.Release();
         close(fd);
         return ecode::FromErrno(err);
     }
@@ -112,30 +136,26 @@ int TApdPosixDispatcher::OpenExclusive(const std::string& path) {
 }
 
 int TApdPosixDispatcher::DeviceOpen(const std::string& device) {
+    if (EventWake < 0 || WriteWake < 0) return -8;
     const int fd = OpenExclusive(DevicePath(device));
     if (fd < 0) return fd;
-    EventWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    WriteWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    Drain(EventWake);
+    Drain(WriteWake);
     Fd = fd;
     HungUp = false;
-    if (EventWake < 0 || WriteWake < 0) {
-        DeviceClose();
-        return -8;
-    }
     return 0;
 }
 
 void TApdPosixDispatcher::DeviceClose() {
     if (Fd >= 0) {
-        // The simulator and other holders keep the terminal open after us:
-        // leave it shareable again.
-        ioctl(Fd, TIOCNXCL);
+        // Only the exclusive mode we set: a terminal that was exclusive before
+        // was never opened.
+        if (OwnExclusive) ioctl(Fd, TIOCNXCL);
+        OwnExclusive = false;
         close(Fd);
         Fd = -1;
+        Lock.Release();
     }
-    if (EventWake >= 0) close(EventWake);
-    if (WriteWake >= 0) close(WriteWake);
-    EventWake = WriteWake = -1;
 }
 
 int TApdPosixDispatcher::DeviceGetLine(TLineSettings& line) {
@@ -234,7 +254,7 @@ int TApdPosixDispatcher::DeviceWrite(const char* data, int length) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) return WriteFailed;
         // The driver is full: wait for room, or for a flush to give up.
-        pollfd fds[2] = {{Fd.load(), POLLOUT, 0}, {WriteWake.load(), POLLIN, 0}};
+        pollfd fds[2] = {{Fd.load(), POLLOUT, 0}, {WriteWake, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             return WriteFailed;
@@ -245,17 +265,17 @@ int TApdPosixDispatcher::DeviceWrite(const char* data, int length) {
 }
 
 void TApdPosixDispatcher::DeviceDrainWriteWake() {
-    if (WriteWake >= 0) Drain(WriteWake);
+    Drain(WriteWake);
 }
 
 void TApdPosixDispatcher::DeviceWakeWrite() {
-    if (WriteWake >= 0) Wake(WriteWake);
+    Wake(WriteWake);
 }
 
 bool TApdPosixDispatcher::DeviceWaitEvent(std::uint32_t& events) {
     events = 0;
     for (;;) {
-        pollfd fds[2] = {{HungUp ? -1 : Fd.load(), POLLIN, 0}, {EventWake.load(), POLLIN, 0}};
+        pollfd fds[2] = {{HungUp ? -1 : Fd.load(), POLLIN, 0}, {EventWake, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -274,7 +294,7 @@ bool TApdPosixDispatcher::DeviceWaitEvent(std::uint32_t& events) {
 }
 
 void TApdPosixDispatcher::DeviceWakeEvent() {
-    if (EventWake >= 0) Wake(EventWake);
+    Wake(EventWake);
 }
 
 void TApdPosixDispatcher::DeviceFlush(bool output, bool input) {

@@ -2,18 +2,17 @@
 // The device layer for POSIX terminals (termios and poll), standing in for the
 // Windows one. COM n is /dev/ttyS{n-1}, or the path in ORVIX_COMn.
 #include "ApdDispatcher.h"
+#include "PosixPortHolder.h"
 
 #include <atomic>
 
 class TApdPosixDispatcher : public TApdBaseDispatcher {
   public:
-    using TApdBaseDispatcher::TApdBaseDispatcher;
+    explicit TApdPosixDispatcher(TApdCustomComPort* owner);
     ~TApdPosixDispatcher() override;
 
     // "COM3" becomes its device path; anything else is taken as a path.
     static std::string DevicePath(const std::string& device);
-    // Opens a terminal exclusively; a descriptor, or a negative result code.
-    static int OpenExclusive(const std::string& path);
 
   protected:
     int DeviceOpen(const std::string& device) override;
@@ -31,9 +30,16 @@ class TApdPosixDispatcher : public TApdBaseDispatcher {
     void DeviceFlush(bool output, bool input) override;
 
   private:
+    // Refuses a device that another process holds; a descriptor, or a
+    // negative result code.
+    int OpenExclusive(const std::string& path);
+
     std::atomic<int> Fd{-1};
-    std::atomic<int> EventWake{-1}; // ends the event wait (a close)
-    std::atomic<int> WriteWake{-1}; // ends a wait for room to write (a flush)
+    // Both live as long as this object, so a close can always signal them.
+    const int EventWake; // ends the event wait (a close)
+    const int WriteWake; // ends a wait for room to write (a flush)
+    TUucpLock Lock;
+    bool OwnExclusive = false; // we set the terminal's exclusive mode
     // Set once the device hung up: it is no longer polled, so a vanished
     // device cannot keep the event wait returning.
     std::atomic<bool> HungUp{false};

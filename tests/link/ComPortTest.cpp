@@ -3,6 +3,7 @@
 #include "ApdExceptions.h"
 #include "ErrorDisplay.h"
 #include "LinkTestSupport.h"
+#include "PosixPortHolder.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -156,6 +159,111 @@ TEST_F(ComPort, ABusyDeviceRaisesAlreadyOpenAndLeavesTheOwnerUndisturbed) {
     ASSERT_TRUE(RunUntil([&] { return received == "still here\n"; }));
     owner->WriteString("ok");
     EXPECT_EQ(Pty.Receive(2), "ok");
+}
+
+namespace {
+speed_t SpeedOf(int fd) {
+    termios t{};
+    tcgetattr(fd, &t);
+    return cfgetospeed(&t);
+}
+void SetSpeed(const std::string& path, speed_t speed) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios t{};
+    tcgetattr(fd, &t);
+    cfsetspeed(&t, speed);
+    tcsetattr(fd, TCSANOW, &t);
+    close(fd);
+}
+void WriteLockFile(const std::string& path, pid_t pid) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    std::fprintf(f, "%10d\n", static_cast<int>(pid));
+    std::fclose(f);
+}
+} // namespace
+
+// Another program holding the terminal, however it holds it, keeps it: the
+// open is refused before anything of the line is touched, and says who it is.
+TEST_F(ComPort, AHeldDeviceIsRefusedAndLeftAsItsHolderSetIt) {
+    char dir[] = "/tmp/orvix-locks-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    TUucpLock::LockDirectory = dir;
+    const std::string lockFile = TUucpLock::PathFor(Pty.Path);
+    extern char** environ;
+    struct Case {
+        const char* name;
+        std::function<std::function<void()>()> hold; // returns its release
+        const char* named;                           // in the holder's description
+    };
+    const Case cases[] = {
+        {"a program without a lock",
+         [&] {
+             posix_spawn_file_actions_t actions;
+             posix_spawn_file_actions_init(&actions);
+             posix_spawn_file_actions_addopen(&actions, 0, Pty.Path.c_str(), O_RDWR | O_NOCTTY, 0);
+             pid_t pid = 0;
+             char* argv[] = {const_cast<char*>("/bin/sleep"), const_cast<char*>("30"), nullptr};
+             posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
+             posix_spawn_file_actions_destroy(&actions);
+             // Held once the child's descriptor shows up.
+             for (int i = 0; i < 500 && !FindPortHolder(Pty.Path); ++i)
+                 usleep(2000);
+             return std::function<void()>([pid] {
+                 kill(pid, SIGKILL);
+                 waitpid(pid, nullptr, 0);
+             });
+         },
+         "(sleep)"},
+        {"a holder in exclusive mode, which root could pass",
+         [&] {
+             const int fd = open(Pty.Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+             ioctl(fd, TIOCEXCL);
+             return std::function<void()>([fd] {
+                 int exclusive = 0;
+                 ioctl(fd, TIOCGEXCL, &exclusive);
+                 EXPECT_EQ(exclusive, 1); // still its exclusive mode
+                 ioctl(fd, TIOCNXCL);     // a pseudo-terminal would keep it after the close
+                 close(fd);
+             });
+         },
+         "exclusive"},
+        {"a live lock file",
+         [&] {
+             WriteLockFile(lockFile, getppid());
+             return std::function<void()>([&] { unlink(lockFile.c_str()); });
+         },
+         "lock file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetSpeed(Pty.Path, B9600);
+        const auto release = c.hold();
+        TApdComPort port;
+        port.SetComNumber(1);
+        EXPECT_EQ(MessageOf<EAlreadyOpen>([&] { port.SetOpen(true); }),
+                  "ie_Open - device already open");
+        ASSERT_TRUE(LastPortRefusal());
+        EXPECT_NE(LastPortRefusal()->Describe().find(c.named), std::string::npos)
+            << LastPortRefusal()->Describe();
+        const int fd = open(Pty.Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        EXPECT_EQ(SpeedOf(fd), B9600);
+        close(fd);
+        release();
+    }
+
+    // A lock file whose process is gone is replaced by ours while the port is open.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    WriteLockFile(lockFile, gone);
+    std::string received;
+    auto port = OpenPort(received);
+    EXPECT_EQ(port->PortState(), TPortState::PortOpen);
+    EXPECT_EQ(TUucpLock::LiveOwner(lockFile), getpid());
+    port->SetOpen(false);
+    EXPECT_NE(access(lockFile.c_str(), F_OK), 0);
+    TUucpLock::LockDirectory = "/var/lock";
+    rmdir(dir);
 }
 
 TEST_F(ComPort, ADeviceOnlyRootMayOpenGivesTheSystemsOwnText) {

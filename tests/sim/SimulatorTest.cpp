@@ -6,10 +6,17 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+TUpsOptions With(void (*set)(TUpsOptions&)) {
+    TUpsOptions o;
+    set(o);
+    return o;
+}
+
 std::string Ask(RawTerminal& t, const std::string& command) {
     t.Write(command + "\r\n");
     return t.ReadLine();
@@ -33,12 +40,19 @@ TEST(UpsModel, ReadsWritesAndRefusals) {
     EXPECT_EQ(ups.Answer("R5"), "0B00");
     EXPECT_NE(ups.StateText().find("TD 300\n"), std::string::npos);
 
-    TUpsModel picky({false, false, {"R4="}});
+    TUpsModel picky(With([](TUpsOptions& o) { o.RejectCommands = {"R4="}; }));
     picky.Answer("Xw");
     EXPECT_EQ(picky.Answer("R4=06C2"), "NK");
     EXPECT_EQ(picky.Answer("R4"), "06C2");
-    EXPECT_EQ(TUpsModel({false, true, {}}).Answer("V?").size(), 5u);
-    EXPECT_NE(TUpsModel({true, false, {}}).Answer("V?").at(9), 'l');
+    EXPECT_EQ(TUpsModel(With([](TUpsOptions& o) { o.ShortId = true; })).Answer("V?").size(), 5u);
+    EXPECT_NE(TUpsModel(With([](TUpsOptions& o) { o.WrongId = true; })).Answer("V?").at(9), 'l');
+
+    TUpsModel deaf(
+        With([](TUpsOptions& o) { o.IgnoreWrites = true; })); // acknowledges, keeps the old value
+    deaf.Answer("Xw");
+    EXPECT_EQ(deaf.Answer("TD=300"), "OK");
+    EXPECT_EQ(deaf.Answer("TD=0"), "NK");
+    EXPECT_EQ(deaf.Answer("TD"), "2");
 }
 
 TEST(Simulator, AnswersOverItsTerminalLikeAUps) {
@@ -84,6 +98,48 @@ TEST(Simulator, AnswersOverItsTerminalLikeAUps) {
     EXPECT_NE(logged.find(" > 0640\\x0D\\x0A"), std::string::npos);
     std::remove(state.c_str());
     std::remove(log.c_str());
+}
+
+namespace {
+// Descriptors of process pid open on the character device at path.
+int DescriptorsOn(pid_t pid, const std::string& path) {
+    struct stat device {};
+    if (stat(path.c_str(), &device) != 0) return -1;
+    const std::string dir = "/proc/" + std::to_string(pid) + "/fd/";
+    int n = 0;
+    for (int fd = 0; fd < 256; ++fd) {
+        struct stat st {};
+        if (stat((dir + std::to_string(fd)).c_str(), &st) == 0 && st.st_rdev == device.st_rdev &&
+            S_ISCHR(st.st_mode))
+            ++n;
+    }
+    return n;
+}
+
+double CpuSeconds(pid_t pid) {
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream in(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && in >> field; ++i)
+        if (i == 14 || i == 15) ticks += std::stol(field);
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+} // namespace
+
+TEST(Simulator, LeavesTheTerminalFreeAndIdlesWhileNobodyHasItOpen) {
+    SimProcess sim({"--reply-delay", "150", "--baud", "0"});
+    EXPECT_EQ(DescriptorsOn(sim.Pid(), sim.Path()), 0); // free for an exclusive open
+    const double cpu = CpuSeconds(sim.Pid());
+    usleep(300000);
+    EXPECT_LT(CpuSeconds(sim.Pid()) - cpu, 0.1); // no spinning on the hang-up
+    {
+        RawTerminal t(sim.Path());
+        t.Write("R5\r\n"); // closed before the answer: it goes nowhere
+    }
+    usleep(300000);
+    RawTerminal t(sim.Path());
+    EXPECT_EQ(Ask(t, "R4"), "06C2\r\n");
 }
 
 TEST(Simulator, PacesRepliesAtTheLineSpeed) {
@@ -169,6 +225,30 @@ TEST(Simulator, FaultSwitches) {
         EXPECT_EQ(sim.Stop(), 0);
     }
     {
+        // Each reply waits its own draw from 0 to 300 ms: some short, some long.
+        const std::string log = TempPath("jitter");
+        SimProcess sim(
+            {"--reply-delay", "0", "--reply-jitter", "300", "--baud", "0", "--log", log});
+        RawTerminal t(sim.Path());
+        for (int i = 0; i < 12; ++i)
+            ASSERT_EQ(Ask(t, "TD"), "2\r\n");
+        std::istringstream lines(ReadFile(log));
+        long long at = 0, asked = 0, shortest = 1000000, longest = 0;
+        char direction;
+        std::string text;
+        while (lines >> at >> direction >> text) {
+            if (direction == '<') asked = at;
+            if (direction == '>') {
+                shortest = std::min(shortest, at - asked);
+                longest = std::max(longest, at - asked);
+            }
+        }
+        EXPECT_LT(shortest, 150);
+        EXPECT_GE(longest, 150);
+        EXPECT_LE(longest, 600);
+        std::remove(log.c_str());
+    }
+    {
         SimProcess sim({"--reply-delay", "450", "--baud", "0"});
         RawTerminal t(sim.Path());
         t.Write("R5\r\n");
@@ -181,9 +261,10 @@ TEST(Simulator, HelpDocumentsEverySwitch) {
     const std::string out = TempPath("help");
     ASSERT_EQ(std::system((SimProcess::Binary() + " --help > " + out).c_str()), 0);
     const std::string help = ReadFile(out);
-    for (const char* s : {"--link", "--device", "--baud", "--reply-delay", "--silent", "--wrong-id",
-                          "--short-id", "--noise", "--garbage", "--split", "--nk", "--hangup-after",
-                          "--no-lf", "--log", "--state"})
+    for (const char* s :
+         {"--link", "--device", "--baud", "--reply-delay", "--reply-jitter", "--silent",
+          "--wrong-id", "--short-id", "--noise", "--garbage", "--split", "--nk", "--ignore-writes",
+          "--hangup-after", "--no-lf", "--log", "--state"})
         EXPECT_NE(help.find(s), std::string::npos) << s;
     std::remove(out.c_str());
     EXPECT_NE(std::system((SimProcess::Binary() + " --bogus 2>/dev/null").c_str()), 0);

@@ -67,6 +67,16 @@ std::string TUpsModel::Answer(const std::string& command) {
 }
 
 bool TUpsModel::Write(const std::string& name, const std::string& value) {
+    if (Options.IgnoreWrites) {
+        std::map<std::string, std::string> kept = Registers;
+        const bool valid = Store(name, value);
+        Registers = std::move(kept);
+        return valid;
+    }
+    return Store(name, value);
+}
+
+bool TUpsModel::Store(const std::string& name, const std::string& value) {
     if (name == "TD") {
         if (!IsDecimal(value, 1, 600)) return false;
         Registers[name] = std::to_string(std::stol(value));

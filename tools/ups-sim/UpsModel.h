@@ -8,6 +8,7 @@ struct TUpsOptions {
     bool WrongId = false;
     bool ShortId = false;
     std::set<std::string> RejectCommands; // "R4=" rejects every write to R4, "TD" a read of TD
+    bool IgnoreWrites = false;            // "OK" to every valid write, values kept
 };
 
 class TUpsModel {
@@ -23,6 +24,7 @@ class TUpsModel {
 
   private:
     bool Write(const std::string& name, const std::string& value);
+    bool Store(const std::string& name, const std::string& value);
     bool Rejected(const std::string& command) const;
 
     TUpsOptions Options;

@@ -16,6 +16,7 @@
 #include <pty.h>
 #include <random>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <termios.h>
 #include <thread>
@@ -33,6 +34,7 @@ command line it receives.
   --device PATH       use an existing tty (a serial port with a null-modem cable)
   --baud N            pace replies at N baud, 8N1 (default 4800; 0: no pacing)
   --reply-delay MS    wait MS milliseconds before each reply (default 3)
+  --reply-jitter MS   wait a further 0 to MS milliseconds, drawn anew for each reply
   --silent            never answer
   --wrong-id          identification line without "l" as its 10th character
   --short-id          identification line of fewer than 10 characters
@@ -40,6 +42,7 @@ command line it receives.
   --garbage N         send N random printable bytes before each reply
   --split             write each reply in two parts, 50 ms apart
   --nk CMD            answer "NK" to CMD; "R4=" means every write to R4 (repeatable)
+  --ignore-writes     answer "OK" to "=" writes but keep the old values
   --hangup-after N    close the terminal after N commands, as if the cable was pulled
   --no-lf             end replies with CR only
   --log FILE          append a timestamped line per command and per reply
@@ -48,14 +51,19 @@ command line it receives.
 
 Registers of a 230 V unit: R5 0B40, R4 06C2, TD 2, F% 6, R31 A108, R28 1AFF,
 R34 8100, R42 305A. "=" writes are accepted only after "Xw"; a write out of
-range or malformed, and an unknown command, answer "NK". SIGINT and SIGTERM
-end it cleanly.
+range or malformed, and an unknown command, answer "NK". Commands are answered
+one after another, in order. SIGINT and SIGTERM end it cleanly.
+
+On a pseudo-terminal it holds only the master side, as a UPS holds nothing on
+the computer: the terminal side is free for the utility to open exclusively,
+and replies to a closed terminal are dropped, as on a line nobody listens to.
 )";
 
 struct TConfig {
     std::string LinkPath, DevicePath, LogPath, StatePath;
     long Baud = 4800;
     long ReplyDelayMs = 3;
+    long ReplyJitterMs = 0;
     bool Silent = false, Split = false, NoLf = false;
     int Noise = 0, Garbage = 0;
     long HangupAfter = -1;
@@ -94,6 +102,10 @@ TConfig ParseArguments(int argc, char** argv) {
             c.Baud = Number(value(), "--baud");
         else if (a == "--reply-delay")
             c.ReplyDelayMs = Number(value(), "--reply-delay");
+        else if (a == "--reply-jitter")
+            c.ReplyJitterMs = Number(value(), "--reply-jitter");
+        else if (a == "--ignore-writes")
+            c.Ups.IgnoreWrites = true;
         else if (a == "--silent")
             c.Silent = true;
         else if (a == "--wrong-id")
@@ -211,8 +223,10 @@ class TSimulator {
         }
         const std::string wire = garbage + body + (Config.NoLf ? "\r" : "\r\n");
 
-        if (Config.ReplyDelayMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(Config.ReplyDelayMs));
+        long delay = Config.ReplyDelayMs;
+        if (Config.ReplyJitterMs > 0)
+            delay += std::uniform_int_distribution<long>(0, Config.ReplyJitterMs)(Random);
+        if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
         Log('>', wire);
         if (Config.Split && wire.size() > 1) {
             const std::size_t half = wire.size() / 2;
@@ -226,6 +240,7 @@ class TSimulator {
 
     // One character at a time at the line speed: 10 bits a character at 8N1.
     void Send(const std::string& bytes) {
+        if (NobodyListens()) return;
         timespec next{};
         clock_gettime(CLOCK_MONOTONIC, &next);
         const long perChar = Config.Baud > 0 ? 10'000'000'000L / Config.Baud : 0; // ns
@@ -246,6 +261,12 @@ class TSimulator {
         }
     }
 
+    // A pseudo-terminal whose terminal side nobody has open reports a hang-up.
+    bool NobodyListens() const {
+        pollfd p{Fd, POLLOUT, 0};
+        return poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
+    }
+
     TConfig Config;
     int Fd;
     TUpsModel Ups;
@@ -259,27 +280,29 @@ class TSimulator {
 int main(int argc, char** argv) {
     TConfig config = ParseArguments(argc, argv);
 
-    int fd = -1;        // where commands arrive and replies go
-    int keepSlave = -1; // our own hold on the pseudo-terminal's far end
+    int fd = -1; // where commands arrive and replies go
     std::string path;
-    if (!config.DevicePath.empty()) {
+    const bool pseudoTerminal = config.DevicePath.empty();
+    if (!pseudoTerminal) {
         fd = open(config.DevicePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) Fail(config.DevicePath + ": " + std::strerror(errno));
         MakeRaw(fd);
         path = config.DevicePath;
     } else {
-        int master = -1;
+        int terminal = -1;
         char name[256] = {};
-        if (openpty(&master, &keepSlave, name, nullptr, nullptr) != 0)
+        if (openpty(&fd, &terminal, name, nullptr, nullptr) != 0)
             Fail(std::string("openpty: ") + std::strerror(errno));
-        fcntl(master, F_SETFD, FD_CLOEXEC);
-        fcntl(keepSlave, F_SETFD, FD_CLOEXEC);
-        // The utility opening and closing its end must never look like a hang-up
-        // here, so the simulator keeps the terminal open itself.
-        MakeRaw(keepSlave);
-        fd = master;
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        // Raw settings stay with the terminal after its last close.
+        MakeRaw(terminal);
+        close(terminal);
         path = name;
     }
+    // While nobody has the terminal side open the master only reports hang-ups;
+    // an open of the terminal is what ends that wait.
+    const int opens = pseudoTerminal ? inotify_init1(IN_NONBLOCK | IN_CLOEXEC) : -1;
+    if (opens >= 0) inotify_add_watch(opens, path.c_str(), IN_OPEN);
     if (!config.LinkPath.empty()) {
         unlink(config.LinkPath.c_str());
         if (symlink(path.c_str(), config.LinkPath.c_str()) != 0)
@@ -299,10 +322,14 @@ int main(int argc, char** argv) {
 
     TSimulator sim(config, fd);
     bool running = true;
-    bool hungUp = false;
+    bool hungUp = false;  // the line was cut on purpose (--hangup-after)
+    bool listener = true; // the terminal side may be open
     while (running) {
-        pollfd fds[2] = {{sigFd, POLLIN, 0}, {hungUp ? -1 : fd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        const bool watchLine = !hungUp && listener;
+        pollfd fds[3] = {{sigFd, POLLIN, 0},
+                         {watchLine ? fd : -1, POLLIN, 0},
+                         {!hungUp && !listener ? opens : -1, POLLIN, 0}};
+        if (poll(fds, 3, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -315,7 +342,13 @@ int main(int argc, char** argv) {
                     running = false;
             }
         }
-        if (!hungUp && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+        if (fds[2].revents & POLLIN) {
+            char events[1024];
+            while (read(opens, events, sizeof events) > 0) {
+            }
+            listener = true;
+        }
+        if (watchLine && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
             char buffer[512];
             const ssize_t n = read(fd, buffer, sizeof buffer);
             if (n > 0 && !sim.Received(buffer, static_cast<std::size_t>(n))) {
@@ -323,19 +356,19 @@ int main(int argc, char** argv) {
                 // once it had time to take the last reply.
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 close(fd);
-                if (keepSlave >= 0) close(keepSlave);
-                fd = keepSlave = -1;
+                fd = -1;
                 hungUp = true;
             } else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
                 break;
-            } else if (n <= 0 && (fds[1].revents & POLLHUP) && keepSlave < 0) {
-                break; // a real device went away
+            } else if (n <= 0 && (fds[1].revents & POLLHUP)) {
+                if (!pseudoTerminal) break; // a real device went away
+                listener = false;           // nobody has the terminal open now
             }
         }
     }
     sim.WriteState();
     if (!config.LinkPath.empty()) unlink(config.LinkPath.c_str());
     if (fd >= 0) close(fd);
-    if (keepSlave >= 0) close(keepSlave);
+    if (opens >= 0) close(opens);
     return 0;
 }
