@@ -104,9 +104,7 @@ void TApdCustomComPort::InitPort() {
         FDispatcher->RegisterNoticeWindow(FNoticeWindow.get());
         if (FTriggersSaved) FDispatcher->SetAvailThreshold(FSavedThreshold);
     } catch (...) {
-        FDispatcher.reset(); // closes the device and ends its threads
-        FNoticeWindow.reset();
-        FPortState = TPortState::PortClosed;
+        FinishClose(); // closes the device and ends its threads
         FOpen = false;
         throw;
     }
@@ -127,22 +125,26 @@ void TApdCustomComPort::DonePort() {
     FinishClose();
 }
 
-void TApdCustomComPort::FinishClose(bool insideNoticeWindow) {
+void TApdCustomComPort::FinishClose() {
     if (FDispatcher && FNoticeWindow) FDispatcher->DeregisterNoticeWindow(FNoticeWindow.get());
-    if (insideNoticeWindow && FNoticeWindow)
-        FNoticeWindow.release()->deleteLater(); // it is running this very handler
-    FNoticeWindow.reset();
-    FDispatcher.reset();
+    // A handler of this port may still be on the stack: the notice window
+    // then keeps itself and the dispatcher until it has returned.
+    TApdNoticeWindow::Dispose(std::move(FNoticeWindow), std::move(FDispatcher));
     FPortState = TPortState::PortClosed;
 }
 
 void TApdCustomComPort::HandleCloseComplete() {
     if (FPortState != TPortState::PortClosing || !FDispatcher) return;
     if (FDispatcher->ThreadsActive()) {
-        FNoticeWindow->PostCloseComplete(1);
+        FNoticeWindow->PostCloseComplete(5);
         return;
     }
-    FinishClose(true);
+    // The close completes when the outermost delivery has returned.
+    if (FNoticeWindow->Delivering()) {
+        FNoticeWindow->PostCloseCompleteWhenIdle();
+        return;
+    }
+    FinishClose();
     if (FOpenPending) {
         FOpenPending = false;
         try {
@@ -174,21 +176,4 @@ char TApdCustomComPort::ReadChar() {
 
 void TApdCustomComPort::TriggerAvail(std::uint16_t count) {
     if (OnTriggerAvail) OnTriggerAvail(*this, count);
-}
-
-void TApdCustomComPort::HandleDataNotice(const std::shared_ptr<TNoticeTicket>& ticket) {
-    TApdBaseDispatcher* dispatcher = TApdBaseDispatcher::Find(ticket->Handle);
-    if (!dispatcher || !dispatcher->Owner()) return;
-    const int count = dispatcher->BeginNotice(ticket);
-    if (count < 0) return; // its wait expired: dropped, never run late
-    try {
-        if (count > 0) dispatcher->Owner()->TriggerAvail(static_cast<std::uint16_t>(count));
-    } catch (const std::exception& e) {
-        ShowApplicationError(e.what());
-    }
-    // The port may have been destroyed by the handler.
-    if (TApdBaseDispatcher::Find(ticket->Handle) == dispatcher)
-        dispatcher->EndNotice(ticket);
-    else
-        ticket->Finish();
 }

@@ -76,11 +76,11 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
     bool OpenPending() const { return FOpenPending; }
     TApdBaseDispatcher* Dispatcher() const { return FDispatcher.get(); }
 
-    // Called by the notice window on the user-interface thread.
-    void HandleDataNotice(const std::shared_ptr<TNoticeTicket>& ticket);
+  protected:
+    friend class TApdNoticeWindow;
+    // CloseComplete, from the notice window on the user-interface thread.
     void HandleCloseComplete();
 
-  protected:
     virtual std::unique_ptr<TApdBaseDispatcher> CreateDispatcher();
     virtual void InitPort();
     virtual void DonePort();
@@ -89,7 +89,7 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
   private:
     void ApplyLine();
     void EnsureDispatcher();
-    void FinishClose(bool insideNoticeWindow = false);
+    void FinishClose();
 
     std::uint16_t FComNumber = 0;
     std::int32_t FBaud = 19200;

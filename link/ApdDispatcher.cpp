@@ -53,9 +53,10 @@ int TApdBaseDispatcher::OpenCom(const std::string& device, int baud, bool rts, b
     {
         std::scoped_lock lock(ReceiveLock, SendLock);
         ReceiveRing.assign(ReceiveRingSize, 0);
-        ReceiveHead = ReceiveTail = NoticedHead = 0;
+        ReceiveHead = ReceiveTail = 0;
         ReceiveFull = false;
         NewSinceNotice = false;
+        AnnounceAgain = false;
         OutSize = outSize;
         SendRing.assign(outSize, 0);
         SendHead = SendTail = 0;
@@ -265,9 +266,10 @@ bool TApdBaseDispatcher::NoticeCheck() {
         std::lock_guard lock(ReceiveLock);
         unread = ReceiveUnread();
         const std::uint16_t threshold = Threshold;
-        if (threshold == 0 || !NewSinceNotice || unread < threshold) return false;
-        NoticedHead = ReceiveHead;
+        if (threshold == 0 || !(NewSinceNotice || AnnounceAgain) || unread < threshold)
+            return false;
         NewSinceNotice = false;
+        AnnounceAgain = false;
     }
     return DeliverNotice(unread);
 }
@@ -331,7 +333,7 @@ bool TApdBaseDispatcher::DeliverNotice(int count) {
         ticket->WaitDone(NoticeWaitMs);
         {
             std::lock_guard lock(ReceiveLock);
-            ticket->ExpireIfPending();
+            if (ticket->ExpireIfPending()) AnnounceAgain = true;
             if (ReadingTicket == ticket) RemoveNoticeReads();
             consumed = std::max(consumed, ticket->Consumed);
         }

@@ -126,10 +126,12 @@ class TApdBaseDispatcher {
     int LastBaud = 115200;
 
     std::atomic<std::uint16_t> Threshold{0};
-    int NoticedHead = 0;
     // Data arrived since the last notice. Comparing heads alone misses exactly
     // one ring's worth of new data, which leaves the head where it was.
     bool NewSinceNotice = false; // under ReceiveLock
+    // The last notice expired before its handler started: what it announced
+    // is announced again, new data or not (a full ring takes no new data).
+    bool AnnounceAgain = false;  // under ReceiveLock
     bool NoticeIsActive = false; // under LineLock
     bool DataNoticeMode = false; // under ReceiveLock
     int NoticeReadCount = 0;     // under ReceiveLock

@@ -36,10 +36,13 @@ class TNoticeTicket {
             return State == Done || State == Expired || Abandoned;
         }) && State == Done;
     }
-    // Dispatch thread, once the wait is over: a notice not yet begun never will be.
-    void ExpireIfPending() {
+    // Dispatch thread, once the wait is over: a notice not yet begun never
+    // will be. True when its handler never started (and no close dropped it).
+    bool ExpireIfPending() {
         std::lock_guard lock(Mutex);
-        if (State == Pending) State = Expired;
+        if (State != Pending) return false;
+        State = Expired;
+        return !Abandoned;
     }
     // A close drops a notice whose handler has not started; false when the
     // handler is running, and the close must wait for it.

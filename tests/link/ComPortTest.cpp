@@ -350,6 +350,82 @@ TEST_F(ComPort, AHandlerBlockedPastTheWaitLosesNothingAndGetsNothingTwice) {
     EXPECT_TRUE(Errors.empty());
 }
 
+TEST_F(ComPort, AStalledEventLoopWithAFullRingLosesNothingAndGetsNothingTwice) {
+    std::string received;
+    auto port = OpenPort(received);
+    std::string sent;
+    for (int i = 0; sent.size() < 20000; ++i)
+        sent += "<" + std::to_string(i) + ">";
+    std::thread peer([&] { Pty.Send(sent); }); // waits while nobody reads
+    // No event loop for 10 s: the terminal passes about 4 KB a cycle, so the
+    // ring is full after the second expired notice, and a third expires on it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(10000));
+    const bool done = RunUntil([&] { return received.size() >= sent.size(); }, 20000);
+    peer.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(received, sent);
+    EXPECT_TRUE(Errors.empty());
+}
+
+// A handler that closes or destroys its own port, at once, after outliving the
+// notice wait, or before a nested event loop longer than that wait: nothing is
+// used after it was freed (the sanitizer runs see to that), nothing is left
+// behind, and a closed port opens again.
+struct LettingGo {
+    const char* Name;
+    bool Destroy;
+    int BlockMs, NestedLoopMs;
+};
+class HandlerLetsGo : public ComPort, public ::testing::WithParamInterface<LettingGo> {};
+
+TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
+    const LettingGo c = GetParam();
+    const int fds = OpenDescriptorCount(), threads = ThreadCount();
+    std::string received;
+    auto port = OpenPort(received);
+    int calls = 0;
+    port->OnTriggerAvail = [&, c](TApdCustomComPort& cp, std::uint16_t count) {
+        for (int i = 0; i < count; ++i)
+            received.push_back(cp.ReadChar());
+        if (++calls > 1) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.BlockMs));
+        // From here on the closure itself may be gone: only locals are used.
+        auto* owner = &port;
+        const int nested = c.NestedLoopMs;
+        if (c.Destroy)
+            owner->reset();
+        else
+            cp.SetOpen(false);
+        if (nested > 0) RunFor(nested);
+    };
+    Pty.Send("abc");
+    ASSERT_TRUE(RunUntil(
+        [&] { return calls >= 1 && (!port || port->PortState() == TPortState::PortClosed); },
+        15000));
+    RunFor(50); // what was handed over is freed once the delivery returned
+    EXPECT_EQ(received, "abc");
+    EXPECT_TRUE(Errors.empty());
+    EXPECT_EQ(ThreadCount(), threads);
+    if (!port) {
+        EXPECT_EQ(OpenDescriptorCount(), fds);
+        return;
+    }
+    port->SetOpen(true);
+    Pty.Send("d");
+    ASSERT_TRUE(RunUntil([&] { return received == "abcd"; }));
+    port.reset();
+    EXPECT_EQ(OpenDescriptorCount(), fds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, HandlerLetsGo,
+                         ::testing::Values(LettingGo{"CloseAtOnce", false, 0, 0},
+                                           LettingGo{"DestroyAtOnce", true, 0, 0},
+                                           LettingGo{"CloseAfterTheWait", false, 3300, 0},
+                                           LettingGo{"DestroyAfterTheWait", true, 3300, 0},
+                                           LettingGo{"CloseThenALongNestedLoop", false, 0, 3500},
+                                           LettingGo{"DestroyThenALongNestedLoop", true, 0, 3500}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(ComPort, CloseDuringANoticeFinishesAfterTheHandlerAndAPendingOpenFollows) {
     std::string received;
     auto port = OpenPort(received);

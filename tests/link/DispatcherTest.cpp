@@ -236,6 +236,20 @@ TEST_F(Dispatcher, AFullReceiveRingCounts8192AndReceptionResumesWhenRoomAppears)
     EXPECT_EQ(taken, data); // wrapped around the ring, in order
 }
 
+TEST_F(Dispatcher, AHandlerThatEmptiesAFullRingResumesReception) {
+    std::string taken;
+    Target.Handler = [&](int count) { taken += Target.Take(count); };
+    std::string data;
+    for (int i = 0; i < 20000; ++i)
+        data.push_back(static_cast<char>('a' + i % 23));
+    D.ClearReported();
+    D.Feed(data);
+    for (int i = 0; i < 1000 && taken.size() < data.size(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(Target.Seen().front(), TApdBaseDispatcher::ReceiveRingSize);
+    EXPECT_EQ(taken, data);
+}
+
 TEST_F(Dispatcher, SendRingFillsExactlyAndRefusesWhatDoesNotFit) {
     D.AllowWrites(false);
     const std::string block(4096, 'x');
@@ -247,9 +261,12 @@ TEST_F(Dispatcher, SendRingFillsExactlyAndRefusesWhatDoesNotFit) {
     D.AllowWrites(true);
     ASSERT_TRUE(D.WaitOutput(4096));
     EXPECT_EQ(D.Output(), block);
+    // The ring drained up to its very end: the next block starts again at 0.
+    EXPECT_EQ(D.PutBlock("z", 1), 0);
+    ASSERT_TRUE(D.WaitOutput(4097));
+    std::string expected = block + "z";
 
     // Blocks that pass the ring's end go out in their order.
-    std::string expected = block;
     for (int i = 0; i < 60; ++i) {
         const std::string piece(static_cast<std::size_t>(97 + i * 13),
                                 static_cast<char>('a' + i % 26));
