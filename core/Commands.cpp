@@ -113,6 +113,7 @@ bool ApplyReadReply(TProtocolContext& ctx, int step, const std::string& line) {
 }
 
 TSaveCommand BuildSaveCommand(TProtocolContext& ctx, int step) {
+    if (step < 0 || step > LastStep) return {};
     ISettingsWindow& w = ctx.Window;
     TSettingsState& s = ctx.State;
     const std::string command = std::string(SaveCommands[step]) + "=";

@@ -54,6 +54,7 @@ bool TLinkSequencer::OpenComPort(int number) {
 
 void TLinkSequencer::LMDButton1Click() {
     SelectedPort = 0;
+    Connected = false; // whatever the open below does, the old link is gone
     Port.SetOpen(false);
     const int index = Window.PortItemIndex();
     if (index >= 0 && index <= 3) SelectedPort = index + 1;
@@ -67,22 +68,17 @@ void TLinkSequencer::LMDButton1Click() {
         return;
     }
     Window.LockCommandControls();
-    LinkMode = TLinkMode::Reading;
-    // Always identify first: the device on this port may not be the one read before.
-    StepIndex = 0;
-    NoReplyTicks = 0;
     // The reopened port discarded what was unread, so a partial line is stale too.
-    Reply = TReplyAssembler();
-    SetTimer(true);
+    Reply.Discard();
+    // Always identify first: the device on this port may not be the one read before.
+    StartSequence(TLinkMode::Reading);
 }
 
 void TLinkSequencer::LMDButton3Click() {
     if (!EnterReadingIfConnected()) return;
     Window.LockCommandControls();
-    StepIndex = 0;
-    NoReplyTicks = 0;
     Window.ShowStatus(" Reading data from UPS");
-    SetTimer(true);
+    StartSequence(TLinkMode::Reading);
 }
 
 void TLinkSequencer::LMDButton4Click() {
@@ -92,11 +88,8 @@ void TLinkSequencer::LMDButton4Click() {
         return;
     }
     Window.LockCommandControls();
-    LinkMode = TLinkMode::Saving;
-    StepIndex = 0;
-    NoReplyTicks = 0;
     RejectedCommand.clear();
-    SetTimer(true);
+    StartSequence(TLinkMode::Saving);
 }
 
 bool TLinkSequencer::EnterReadingIfConnected() {
@@ -107,6 +100,15 @@ bool TLinkSequencer::EnterReadingIfConnected() {
         return false;
     }
     return true;
+}
+
+void TLinkSequencer::StartSequence(TLinkMode mode) {
+    LinkMode = mode;
+    StepIndex = 0;
+    NoReplyTicks = 0;
+    HoldTicks = 0;
+    ++Sequence; // replies to earlier runs are no answer to this one
+    SetTimer(true);
 }
 
 void TLinkSequencer::SetTimer(bool enabled) {
@@ -120,11 +122,6 @@ void TLinkSequencer::StopSequence(const std::string& status) {
     SetTimer(false);
 }
 
-bool TLinkSequencer::CountSilentTick() {
-    ++NoReplyTicks;
-    return NoReplyTicks > 2;
-}
-
 void TLinkSequencer::ReportSilence() {
     Window.ShowStatus("Communication error !");
     Window.UnlockCommandControls();
@@ -133,31 +130,79 @@ void TLinkSequencer::ReportSilence() {
     SetTimer(false);
 }
 
+// A failure inside a tick or a reply ends the sequence like a silent line,
+// naming what failed; the caller still reports it.
+void TLinkSequencer::FailSequence(const std::string& what) {
+    Window.ShowStatus("Communication error ! " + what);
+    Window.UnlockCommandControls();
+    Connected = false;
+    NoReplyTicks = 0;
+    SetTimer(false);
+}
+
 void TLinkSequencer::Timer1Timer() {
     if (!HexTool) return;
-    if (LinkMode == TLinkMode::Reading) {
-        const bool silent = CountSilentTick();
-        if (StepIndex >= 0 && StepIndex <= LastStep) SendCommand(ReadCommands[StepIndex]);
-        if (silent) ReportSilence();
-    } else {
-        RunSaveTick();
+    try {
+        RunTick();
+    } catch (const std::exception& e) {
+        FailSequence(e.what());
+        throw;
     }
+}
+
+void TLinkSequencer::RunTick() {
+    if (HoldForEarlierReplies()) return;
+    if (LinkMode == TLinkMode::Reading)
+        RunReadTick();
+    else
+        RunSaveTick();
+}
+
+// While replies to earlier commands are still on their way, a new command
+// would not be told from them. They count as lost once the line was silent
+// for LostReplyTicks ticks.
+bool TLinkSequencer::HoldForEarlierReplies() {
+    if (!Ledger.AwaitingOthers(Current())) return false;
+    if (++HoldTicks < LostReplyTicks) return true;
+    Ledger.Forget();
+    HoldTicks = 0;
+    NoReplyTicks = 0;
+    return false;
+}
+
+// The step's command goes out once, and again only after a tick in which no
+// character arrived: a reply on its way needs no second command.
+bool TLinkSequencer::RepeatDue() const {
+    return Ledger.Empty() || NoReplyTicks >= 2;
+}
+
+void TLinkSequencer::SendStepCommand(const std::string& command) {
+    SendCommand(command);
+    Ledger.Sent(Current());
+}
+
+void TLinkSequencer::RunReadTick() {
+    ++NoReplyTicks;
+    if (StepIndex >= 0 && StepIndex <= LastStep && RepeatDue())
+        SendStepCommand(ReadCommands[StepIndex]);
+    if (NoReplyTicks > 2) ReportSilence();
 }
 
 void TLinkSequencer::RunSaveTick() {
     if (StepIndex < 0 || StepIndex > LastStep) return;
-    if (StepIndex == 1) Window.ShowStatus(" Saving configuration");
-
-    TProtocolContext ctx{Window, Settings, *HexTool};
-    const TSaveCommand command = BuildSaveCommand(ctx, StepIndex);
-    if (!command.InvalidField.empty()) {
-        StopSequence(" Invalid value: " + command.InvalidField);
-        return;
-    }
     // A save that gets no answer ends like a read does instead of resending forever.
-    const bool silent = CountSilentTick();
-    if (command.Line) SendCommand(*command.Line);
-    if (silent) {
+    ++NoReplyTicks;
+    if (StepIndex == 1) Window.ShowStatus(" Saving configuration");
+    if (RepeatDue()) {
+        TProtocolContext ctx{Window, Settings, *HexTool};
+        const TSaveCommand command = BuildSaveCommand(ctx, StepIndex);
+        if (!command.InvalidField.empty()) {
+            StopSequence(" Invalid value: " + command.InvalidField);
+            return;
+        }
+        if (command.Line) SendStepCommand(*command.Line);
+    }
+    if (NoReplyTicks > 2) {
         ReportSilence();
         return;
     }
@@ -170,23 +215,44 @@ void TLinkSequencer::SendCommand(const std::string& text) {
 
 void TLinkSequencer::ComPort1TriggerAvail(int count) {
     if (NoReplyTicks != 0) NoReplyTicks = 0;
-    char last = '\0';
-    for (int i = 0; i < count; ++i) {
-        last = Port.ReadChar();
-        Reply.Store(last);
+    HoldTicks = 0;
+    try {
+        // All of the event's characters are taken before any line is handled:
+        // a handler's message box runs a nested loop that may take the next ones.
+        std::string received;
+        for (int i = 0; i < count; ++i)
+            received.push_back(Port.ReadChar());
+        for (const char c : received) {
+            Reply.Store(c);
+            if (c == '\n') TakeLine(Reply.TakeLine());
+        }
+    } catch (const std::exception& e) {
+        FailSequence(e.what());
+        throw;
     }
-    if (count <= 0 || last != '\n') return;
+}
 
-    // The buffer starts afresh before the line is handled, so characters taken
-    // in a nested message loop (a box opened by the handler) begin a new line.
-    const std::string line = Reply.TakeLine();
-    if (IdentificationFailing || !HexTool) return;
-    ProcessReply(line);
+// Every line ends at its LF, also several in one event: each is the reply to
+// one command.
+void TLinkSequencer::TakeLine(const std::string& line) {
+    const auto answered = Ledger.Answered();
+    if (IdentificationFailing || !HexTool || !answered) return;
+    if (answered->Sequence != Sequence || answered->Step != StepIndex) {
+        // The reply to a command that was sent again after its first reply.
+        if (line == "NK" && answered->Mode == TLinkMode::Saving && answered->Sequence == Sequence)
+            NoteRejection(answered->Step);
+        return;
+    }
+    ProcessReplyAs(answered->Mode, line);
     if (line == "NK") Window.SetCaption(Window.Caption() + NumberToText(StepIndex));
 }
 
 void TLinkSequencer::ProcessReply(const std::string& line) {
-    if (LinkMode == TLinkMode::Reading)
+    ProcessReplyAs(LinkMode, line);
+}
+
+void TLinkSequencer::ProcessReplyAs(TLinkMode mode, const std::string& line) {
+    if (mode == TLinkMode::Reading)
         ProcessReadReply(line);
     else
         ProcessSaveReply(line);
@@ -220,18 +286,20 @@ void TLinkSequencer::ProcessReadReply(const std::string& line) {
 }
 
 void TLinkSequencer::ProcessSaveReply(const std::string& line) {
-    const bool rejected = line == "NK";
-    if (rejected && RejectedCommand.empty() && StepIndex >= 0 && StepIndex <= LastStep)
-        RejectedCommand = SaveCommands[StepIndex];
-
+    if (line == "NK") NoteRejection(StepIndex);
     if (StepIndex > LastStep) {
         StepIndex = 1;
         StopSequence(SaveEndStatus(" Save all configuration success"));
         return;
     }
     ++StepIndex;
-    // The answer to the last command can come after " Saving Complete" was shown.
-    if (rejected && !TimerEnabled) Window.ShowStatus(SaveEndStatus(""));
+}
+
+// The answer to the last command can come after " Saving Complete" was shown.
+void TLinkSequencer::NoteRejection(int step) {
+    if (RejectedCommand.empty() && step >= 0 && step <= LastStep)
+        RejectedCommand = SaveCommands[step];
+    if (!TimerEnabled) Window.ShowStatus(SaveEndStatus(""));
 }
 
 std::string TLinkSequencer::SaveEndStatus(const std::string& success) const {

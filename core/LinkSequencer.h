@@ -1,23 +1,26 @@
 #pragma once
 // Drives the connect-and-read, read and save sequences on the window's 200 ms
-// timer: each tick sends the current step's command, each complete reply line
-// is handled for the current step and moves the sequence on.
+// timer: each tick sends the current step's command, each reply line that
+// answers it is handled for the step and moves the sequence on.
 #include "Commands.h"
 #include "FlagWords.h"
 #include "IComPort.h"
 #include "ISettingsWindow.h"
 #include "ReplyAssembler.h"
+#include "ReplyLedger.h"
 #include "UnitHexTools.h"
 
 #include <memory>
 #include <string>
 
-enum class TLinkMode { Reading, Saving };
-
 class TLinkSequencer {
   public:
     static constexpr const char* WindowCaption =
         "Orvix Sine / Benlo / Quenda 特性 v1.09 (Japanese edition)";
+    // Silent ticks after which replies still awaited for earlier commands
+    // count as lost. A UPS that takes longer than that to answer also fails
+    // the read's three-tick silence rule.
+    static constexpr int LostReplyTicks = 3;
 
     TLinkSequencer(ISettingsWindow& window, IComPort& port);
     ~TLinkSequencer();
@@ -39,6 +42,9 @@ class TLinkSequencer {
     void SendCommand(const std::string& text);
     void ProcessReply(const std::string& line);
 
+    // Replies to commands already sent are still to come.
+    bool AwaitingReplies() const { return !Ledger.Empty(); }
+
     TLinkMode LinkMode = TLinkMode::Saving;
     int StepIndex = 0;
     bool Connected = false;
@@ -49,17 +55,32 @@ class TLinkSequencer {
     TSettingsState Settings;
 
   private:
+    void StartSequence(TLinkMode mode);
     void SetTimer(bool enabled);
-    bool CountSilentTick();
+    void RunTick();
+    bool HoldForEarlierReplies();
+    bool RepeatDue() const;
+    void SendStepCommand(const std::string& command);
     void ReportSilence();
     void StopSequence(const std::string& status);
+    void FailSequence(const std::string& what);
+    void RunReadTick();
     void RunSaveTick();
+    void TakeLine(const std::string& line);
+    void ProcessReplyAs(TLinkMode mode, const std::string& line);
     void ProcessReadReply(const std::string& line);
     void ProcessSaveReply(const std::string& line);
+    void NoteRejection(int step);
     std::string SaveEndStatus(const std::string& success) const;
+    TSentCommand Current() const { return {LinkMode, StepIndex, Sequence}; }
 
     ISettingsWindow& Window;
     IComPort& Port;
+    TReplyLedger Ledger;
+    unsigned Sequence = 0;
+    // Ticks since characters last arrived while the next command waits for
+    // the replies to earlier ones.
+    int HoldTicks = 0;
     // Set while the identification failure's box is open: lines that arrive in
     // its nested loop are dropped instead of stacking further boxes.
     bool IdentificationFailing = false;

@@ -1,6 +1,6 @@
 #pragma once
-// Cuts reply lines out of the received characters. A line ends only when the
-// last character of one data-available event is LF.
+// Builds reply lines out of the received characters; the caller ends a line
+// at each LF.
 #include <string>
 
 class TReplyAssembler {
@@ -13,6 +13,8 @@ class TReplyAssembler {
     void Store(char c);
     // The line so far; the buffer starts again with the later capacity.
     std::string TakeLine();
+    // Drops a partial line, keeping the capacity.
+    void Discard() { Length = 0; }
 
     int ReplyLength() const { return Length; }
     const std::string& ReplyBuffer() const { return Buffer; }

@@ -91,8 +91,12 @@ class FakePort : public IComPort {
         IsOpen = open;
     }
     void SetComNumber(int number) override { ComNumber = number; }
-    void WriteString(const std::string& text) override { Sent.push_back(text); }
+    void WriteString(const std::string& text) override {
+        if (WriteFailure) WriteFailure();
+        Sent.push_back(text);
+    }
     char ReadChar() override {
+        if (ReadFailure) ReadFailure();
         const char c = Input.front();
         Input.pop_front();
         return c;
@@ -102,5 +106,5 @@ class FakePort : public IComPort {
     int ComNumber = 0;
     std::vector<std::string> Sent;
     std::deque<char> Input;
-    std::function<void()> OpenFailure;
+    std::function<void()> OpenFailure, WriteFailure, ReadFailure;
 };

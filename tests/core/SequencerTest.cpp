@@ -21,10 +21,11 @@ struct Sequencer : ::testing::Test {
         L.ComPort1TriggerAvail(static_cast<int>(text.size()));
     }
     std::string LastSent() const { return P.Sent.empty() ? "" : P.Sent.back(); }
-    // A tick, answered with reply when it sent something.
+    // Ticks until a command goes out (at most five), then answers it.
     void Exchange(const std::string& reply) {
         const auto before = P.Sent.size();
-        L.Timer1Timer();
+        for (int i = 0; i < 5 && P.Sent.size() == before && W.TimerOn; ++i)
+            L.Timer1Timer();
         if (P.Sent.size() > before) Arrive(reply + "\r\n");
     }
     void ConnectAndRead() {
@@ -94,30 +95,108 @@ TEST_F(Sequencer, TricklingCharactersKeepTheReadAlive) {
     EXPECT_EQ(L.StepIndex, 1);
 }
 
-TEST_F(Sequencer, LinesEndOnlyAtTheEndOfAnEvent) {
+TEST_F(Sequencer, EveryLineEndsAtItsLfAndAnswersItsOwnCommand) {
     L.LMDButton1Click();
     L.Timer1Timer();
     Arrive("ORVIX-BQ1l\r\n");
     L.Timer1Timer();
     Arrive("04");
-    Arrive("D8\r\n");
+    Arrive("D8\r\n"); // one line in two events
     EXPECT_EQ(W.Edit[1], "124");
     L.Timer1Timer();
-    Arrive("04D8\r\n0320\r\n"); // two lines in one event join
-    EXPECT_EQ(W.Edit[2], "124");
-    EXPECT_EQ(L.StepIndex, 3);
+    Arrive("0320\r\n");
+    L.Timer1Timer();
+    L.Timer1Timer(); // a silent tick: "TD" goes out again
+    EXPECT_EQ(P.Sent, (std::vector<std::string>{"V?\r\n", "R5\r\n", "R4\r\n", "TD\r\n", "TD\r\n"}));
+    Arrive("2\r\n2\r\n"); // both answers in one event: two lines, not "22"
+    EXPECT_EQ(W.Edit[3], "2");
+    EXPECT_EQ(L.StepIndex, 4);
+    EXPECT_FALSE(L.AwaitingReplies());
+    L.Timer1Timer();
+    EXPECT_EQ(LastSent(), "F%\r\n");
 }
 
-TEST_F(Sequencer, SlowUpsGetsRepeatedCommandsAndStepsAreSkipped) {
+// A UPS slower than a tick gets the command again; the answer to the repeat
+// is dropped, and the next command waits for it, so that no reply is ever
+// taken for the next step's.
+TEST_F(Sequencer, RepliesToRepeatsAreDroppedAndTheNextCommandWaitsForThem) {
     L.LMDButton1Click();
     L.Timer1Timer();
-    L.Timer1Timer(); // 400 ms without a reply: "V?" went out twice
+    L.Timer1Timer(); // 400 ms without a character: "V?" went out twice
     Arrive("ORVIX-BQ1l\r\n");
-    Arrive("ORVIX-BQ1l\r\n"); // the answer to the repeat is taken as the R5 reply
-    EXPECT_EQ(L.StepIndex, 2);
+    EXPECT_EQ(L.StepIndex, 1);
+    L.Timer1Timer(); // the second answer is still due: nothing goes out
     EXPECT_EQ(P.Sent, std::vector<std::string>(2, "V?\r\n"));
+    Arrive("ORVIX-BQ1l\r\n"); // the repeat's answer is no R5 reply
+    EXPECT_EQ(W.Edit[1], "読取不可");
+    EXPECT_EQ(L.StepIndex, 1);
+    L.Timer1Timer();
+    EXPECT_EQ(LastSent(), "R5\r\n");
+
+    // A reply that never comes holds the next command for three silent ticks,
+    // and costs the read nothing else.
+    L.Timer1Timer();
+    Arrive("0B40\r\n");
+    for (int i = 0; i < TLinkSequencer::LostReplyTicks - 1; ++i) {
+        L.Timer1Timer();
+        EXPECT_EQ(LastSent(), "R5\r\n");
+    }
     L.Timer1Timer();
     EXPECT_EQ(LastSent(), "R4\r\n");
+    EXPECT_TRUE(W.TimerOn);
+    EXPECT_EQ(W.Edit[1], "288");
+}
+
+TEST_F(Sequencer, StartingASequenceDropsAHalfLineAndSaysWhatRuns) {
+    Arrive("0B"); // the rest of a line from before never comes
+    L.LMDButton1Click();
+    Exchange("ORVIX-BQ1l");
+    EXPECT_EQ(L.StepIndex, 1); // the identification was not "0BORVIX-BQ1l"
+    L.LMDButton3Click();
+    EXPECT_EQ(W.Status, " Reading data from UPS");
+    for (const char* reply :
+         {"ORVIX-BQ1l", "0B40", "06C2", "2", "6", "A108", "1AFF", "8100", "305A"})
+        Exchange(reply);
+    L.LMDButton4Click();
+    Exchange("OK");
+    L.Timer1Timer();
+    EXPECT_EQ(W.Status, " Saving configuration");
+}
+
+// A failure inside a tick or a reply ends the sequence like a silent line; it
+// is still reported once, by whoever called.
+TEST_F(Sequencer, AFailureInATickOrAReplyEndsTheSequence) {
+    const struct {
+        const char* Name;
+        std::function<void()>* Hook;
+        std::function<void()> Fail;
+        std::string Message;
+        bool InReply;
+    } cases[] = {
+        {"closed port", &P.WriteFailure,
+         [] { throw ECommNotOpen(-2007, "ie_NOpen - device not open"); },
+         "ie_NOpen - device not open", false},
+        {"full send ring", &P.WriteFailure,
+         [] { throw EOutputBufferTooSmall(-3006, "Output buffer too small for block"); },
+         "Output buffer too small for block", false},
+        {"nothing to read", &P.ReadFailure, [] { throw EBufferIsEmpty(-3007, "Buffer is empty"); },
+         "Buffer is empty", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        L.LMDButton1Click();
+        *c.Hook = c.Fail;
+        if (c.InReply)
+            EXPECT_THROW(Arrive("ORVIX-BQ1l\r\n"), EAPDException);
+        else
+            EXPECT_THROW(L.Timer1Timer(), EAPDException);
+        *c.Hook = nullptr;
+        P.Input.clear();
+        EXPECT_EQ(W.Status, "Communication error ! " + c.Message);
+        EXPECT_FALSE(W.Locked);
+        EXPECT_FALSE(W.TimerOn);
+        EXPECT_FALSE(L.Connected);
+    }
 }
 
 TEST_F(Sequencer, ConnectAlwaysStartsWithIdentification) {
@@ -155,10 +234,10 @@ TEST_F(Sequencer, SaveSendsEveryCommandAndReportsCompletion) {
     EXPECT_EQ(W.Status, " Saving Complete");
     EXPECT_FALSE(W.Locked);
     EXPECT_FALSE(W.TimerOn);
+    EXPECT_EQ(L.StepIndex, 9); // the answer to "R42=" came after the last tick
+    Arrive("OK\r\n");          // a line nobody asked for is dropped
+    EXPECT_EQ(W.Status, " Saving Complete");
     EXPECT_EQ(L.StepIndex, 9);
-    Arrive("OK\r\n"); // a stray line after the save
-    EXPECT_EQ(W.Status, " Save all configuration success");
-    EXPECT_EQ(L.StepIndex, 1);
 }
 
 TEST_F(Sequencer, SaveWithoutOutletManagementEndsWithoutR42) {
@@ -274,9 +353,14 @@ TEST_F(Sequencer, OpenFailuresOfTheNamedKindsGiveOneErrorBox) {
     P.OpenFailure = [] { throw EInOutError(13, "Permission denied"); };
     L.LMDButton1Click();
     EXPECT_EQ(W.Boxes.size(), 2u);
-    // Any other failure is not swallowed here.
+    // Any other failure is not swallowed here, and leaves no link behind.
+    P.OpenFailure = nullptr;
+    L.LMDButton1Click();
+    EXPECT_TRUE(L.Connected);
     P.OpenFailure = [] { throw EAPDException(0, "Tesk exception"); };
+    P.IsOpen = false;
     EXPECT_THROW(L.LMDButton1Click(), EAPDException);
+    EXPECT_FALSE(L.Connected);
 }
 
 TEST_F(Sequencer, ReadAfterFactoryRefusalUsesReadingMode) {

@@ -187,3 +187,33 @@ TEST_F(EndToEnd, ClosingDuringASaveEndsAtOnceAndSendsNothingMore) {
     EXPECT_LE(Commands().size(), sent + 1); // at most the one already on the line
     EXPECT_TRUE(Boxes.empty());
 }
+
+// A UPS that answers later than a tick, or with a jitter, gets each command
+// more than once: still every value lands in its own field, and a save
+// writes exactly what the window shows.
+class SlowUps : public EndToEnd, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(SlowUps, ReadsAndSavesEveryValueInItsOwnPlace) {
+    Start(GetParam());
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed", 30000));
+    ExpectSimulatorDefaults();
+
+    Main().MaskEdit[1]->setText("276");
+    Main().MaskEdit[2]->setText("180");
+    Main().MaskEdit[3]->setText("5");
+    Main().MaskEdit[4]->setText("120");
+    Main().ComboBox[1]->SetItemIndex(4);
+    Main().ComboBox[3]->SetItemIndex(1);
+    Main().ComboBox[5]->SetItemIndex(0);
+    Press(4);
+    ASSERT_TRUE(WaitStatus(" Saving Complete", 30000));
+    ASSERT_TRUE(RunUntil([&] { return !Main().Link.AwaitingReplies(); }, 5000));
+    EXPECT_EQ(State(), "R5 0AC8\nR4 0708\nTD 5\nF% 10\nR31 A100\nR28 00FF\nR34 8100\nR42 3078\n");
+    EXPECT_TRUE(Boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(E2E, SlowUps,
+                         ::testing::Values(std::vector<std::string>{"--reply-delay", "250"},
+                                           std::vector<std::string>{"--reply-delay", "100",
+                                                                    "--reply-jitter", "200"}));
