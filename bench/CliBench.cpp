@@ -49,8 +49,8 @@ double Report(const char* what, const std::vector<std::string>& args, int runs, 
 } // namespace
 
 void ReportCliFigures(const std::string& terminal, double windowReadMs, double windowSaveMs) {
-    Report("orvix-ups read, process start to exit", {"read", "--port", terminal}, 10,
-           windowReadMs, "the window's read median");
+    Report("orvix-ups read, process start to exit", {"read", "--port", terminal}, 10, windowReadMs,
+           "the window's read median");
     Report("orvix-ups write with read-back, process start to exit",
            {"write", "--port", terminal, "--rated", "230", "--set", "shutdown_delay_min=2"}, 5,
            2 * windowReadMs + windowSaveMs, "the window's read + save + read medians");

@@ -26,8 +26,8 @@ std::optional<TFailure> Prepare(const TArguments& a, std::optional<TPortSpec>& p
                                 TTranscript& log) {
     port = ResolvePort(a.Port);
     if (!port)
-        return TFailure{ExitUsage, "--port takes COM1..COM4 or a device path, not \"" + a.Port +
-                                       "\""};
+        return TFailure{ExitUsage,
+                        "--port takes COM1..COM4 or a device path, not \"" + a.Port + "\""};
     std::string error;
     if (!a.LogFile.empty() && !log.Open(a.LogFile, error))
         return TFailure{ExitUsage, "cannot write the log: " + error};

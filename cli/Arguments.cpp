@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-const char* const VersionText = "orvix-ups " ORVIX_UPS_VERSION
-                                " (the link of orvix-config v1.09)\n";
+const char* const VersionText =
+    "orvix-ups " ORVIX_UPS_VERSION " (the link of orvix-config v1.09)\n";
 
 const char* const UsageText = R"(Usage:
   orvix-ups ports   [--json]
@@ -112,7 +112,8 @@ TArguments ParseArguments(const std::vector<std::string>& args) {
     }
     const auto command = Commands.find(first);
     if (command == Commands.end())
-        throw TUsageError("unknown command \"" + first + "\"; the commands are ports, read, "
+        throw TUsageError("unknown command \"" + first +
+                          "\"; the commands are ports, read, "
                           "write and factory");
     a.Command = command->second;
 

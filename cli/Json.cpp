@@ -69,12 +69,12 @@ bool ReadSettingsFile(const std::string& path,
     QJsonParseError parse{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parse);
     if (parse.error != QJsonParseError::NoError || !doc.isObject()) {
-        error = path + ": not a settings file written by \"orvix-ups read --json\" (" +
-                (parse.error != QJsonParseError::NoError
-                     ? parse.errorString().toStdString() + " at offset " +
-                           std::to_string(parse.offset)
-                     : std::string("no JSON object")) +
-                ")";
+        error =
+            path + ": not a settings file written by \"orvix-ups read --json\" (" +
+            (parse.error != QJsonParseError::NoError
+                 ? parse.errorString().toStdString() + " at offset " + std::to_string(parse.offset)
+                 : std::string("no JSON object")) +
+            ")";
         return false;
     }
     const QJsonObject object = doc.object();

@@ -58,8 +58,8 @@ std::string AccessProblem(const std::string& path) {
     const std::string user = UserName();
     const std::string group = GroupName(st.st_gid);
     const std::string mode = ModeText(st.st_mode);
-    const std::string prefix = "permission denied: " + path + " (" + mode + ") belongs to group " +
-                               group + "; ";
+    const std::string prefix =
+        "permission denied: " + path + " (" + mode + ") belongs to group " + group + "; ";
     if (!(st.st_mode & S_IRGRP) || !(st.st_mode & S_IWGRP))
         return prefix + "its group may not read and write it either, so only its owner (" +
                std::string(getpwuid(st.st_uid) ? getpwuid(st.st_uid)->pw_name : "?") +

@@ -103,7 +103,8 @@ TPortInfo Probe(const std::string& path) {
     }
     info.Holder = FindPortHolder(path);
     const std::string name = BaseName(RealPath(path));
-    info.Hardware = name.rfind("ttyS", 0) != 0 || SerialHardwarePresent(name, path, info.Holder.has_value());
+    info.Hardware =
+        name.rfind("ttyS", 0) != 0 || SerialHardwarePresent(name, path, info.Holder.has_value());
     DescribeHardware(name, info);
     info.AccessProblem = AccessProblem(path);
     if (info.Holder) {
@@ -181,7 +182,8 @@ std::vector<std::string> SerialGrabbers() {
 std::string PortsTable(const std::vector<TPortInfo>& ports) {
     std::vector<std::vector<std::string>> rows = {{"PORT", "DEVICE", "DRIVER", "USB", "STATE"}};
     for (const auto& p : ports)
-        rows.push_back({Or(p.Com, "-"), p.Path + (p.MappedBy.empty() ? "" : " (" + p.MappedBy + ")"),
+        rows.push_back({Or(p.Com, "-"),
+                        p.Path + (p.MappedBy.empty() ? "" : " (" + p.MappedBy + ")"),
                         Or(p.Driver, "-"), Or(p.UsbId, "-"), StateText(p)});
     std::vector<std::size_t> width(rows[0].size(), 0);
     for (const auto& r : rows)
@@ -203,7 +205,9 @@ std::string PortsTable(const std::vector<TPortInfo>& ports) {
 
 std::string PortsJson(const std::vector<TPortInfo>& ports) {
     std::vector<std::string> items;
-    auto text = [](const std::string& s) { return s.empty() ? std::string("null") : JsonString(s); };
+    auto text = [](const std::string& s) {
+        return s.empty() ? std::string("null") : JsonString(s);
+    };
     for (const auto& p : ports) {
         std::vector<std::string> ids;
         for (const auto& id : p.ById)

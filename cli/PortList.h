@@ -14,9 +14,9 @@ struct TPortInfo {
     std::string MappedBy;          // "ORVIX_COM1" when that variable chose Path
     std::vector<std::string> ById; // its /dev/serial/by-id names
     bool Exists = false;
-    bool Hardware = false;         // false for a missing device or a phantom ttyS
-    std::string Driver, UsbId;     // "ftdi_sio", "0403:6001"
-    std::string AccessProblem;     // empty when this user may open it
+    bool Hardware = false;     // false for a missing device or a phantom ttyS
+    std::string Driver, UsbId; // "ftdi_sio", "0403:6001"
+    std::string AccessProblem; // empty when this user may open it
     std::optional<TPortHolder> Holder;
     std::optional<bool> Exclusive; // known only where looking was harmless
 };

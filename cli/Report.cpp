@@ -46,8 +46,8 @@ std::string Aligned(const std::vector<std::vector<std::string>>& rows) {
 std::string SettingsJson(const TUnitSettings& s) {
     TJsonObject o;
     for (const auto& f : Fields())
-        o.Add(f.Name, f.Kind == TFieldKind::Text ? JsonString(s.Identification)
-                                                  : FormatValue(f, s[f]));
+        o.Add(f.Name,
+              f.Kind == TFieldKind::Text ? JsonString(s.Identification) : FormatValue(f, s[f]));
     o.Add("registers", RegistersJson(s));
     return o.Text();
 }

@@ -166,8 +166,7 @@ void TUpsSession::OnData(int count) {
     }
     const auto line = Watched.EndEvent();
     // The line that moved a read from step k on is the reply to step k's command.
-    const bool moved =
-        Link.StepIndex == before + 1 || (before == LastStep && Link.StepIndex == 1);
+    const bool moved = Link.StepIndex == before + 1 || (before == LastStep && Link.StepIndex == 1);
     if (line && reading && Phase == TPhase::Reading && moved && before >= 0 && before <= LastStep) {
         const auto& answered = Watched.AnsweredInEvent();
         if (answered.size() != 1 || answered.front() != ReadCommands[before]) {
@@ -176,8 +175,8 @@ void TUpsSession::OnData(int count) {
             std::string which;
             for (const auto& a : answered)
                 which += (which.empty() ? "" : ", ") + (a.empty() ? "nothing" : a);
-            Unmatched = std::string("the reply taken for ") + ReadCommands[before] +
-                        " answered " + (which.empty() ? "nothing" : which) +
+            Unmatched = std::string("the reply taken for ") + ReadCommands[before] + " answered " +
+                        (which.empty() ? "nothing" : which) +
                         ": the UPS answers more slowly than the 200 ms between commands, or "
                         "sends lines unasked, so its replies cannot be matched to their "
                         "commands";
@@ -238,8 +237,7 @@ void TUpsSession::Progress(bool clear) {
     const bool reading = Link.LinkMode == TLinkMode::Reading;
     std::string what = reading ? std::string("reading ") + ReadCommands[step]
                                : std::string("writing ") + SaveCommands[step] + (step ? "=" : "");
-    std::cerr << "\r\033[K" << what << " (" << step + 1 << "/" << LastStep + 1 << ")"
-              << std::flush;
+    std::cerr << "\r\033[K" << what << " (" << step + 1 << "/" << LastStep + 1 << ")" << std::flush;
     ProgressShown = true;
 }
 
@@ -263,12 +261,12 @@ TResult TUpsSession::Connect() {
         Link.LMDButton1Click();
     } catch (const std::exception& e) {
         // A failure the sequencer does not catch; the window would show it in a box.
-        return TFailure{ExitPort, DescribeOpenFailure(Port.Name, Port.Path, e.what(), std::nullopt)};
+        return TFailure{ExitPort,
+                        DescribeOpenFailure(Port.Name, Port.Path, e.what(), std::nullopt)};
     }
     if (ErrorBoxText == CannotInitialize)
-        return TFailure{ExitPort,
-                        DescribeOpenFailure(Port.Name, Port.Path, Watched.OpenError,
-                                            Watched.Refusal)};
+        return TFailure{ExitPort, DescribeOpenFailure(Port.Name, Port.Path, Watched.OpenError,
+                                                      Watched.Refusal)};
     Log.Note("connected to " + Where(Port));
     RunLoop(SequenceLimitMs);
     return JudgeRead();

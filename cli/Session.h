@@ -48,9 +48,9 @@ class TUpsSession {
     TUpsSession(const TUpsSession&) = delete;
     TUpsSession& operator=(const TUpsSession&) = delete;
 
-    TResult Connect();  // open the port and read the unit ("接続")
-    TResult Read();     // read again ("データの読取")
-    TResult Save();     // the save sequence ("データの登録")
+    TResult Connect();          // open the port and read the unit ("接続")
+    TResult Read();             // read again ("データの読取")
+    TResult Save();             // the save sequence ("データの登録")
     TResult Factory(int rated); // factory values into the controls ("工場出荷時に設定")
 
     // The settings as the controls hold them, with the registers of the last read.

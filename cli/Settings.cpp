@@ -179,9 +179,9 @@ std::optional<int> ParseValue(const TFieldDef& field, std::string_view text, std
             digits = digits.substr(0, dot);
         }
     }
-    const bool plain = !digits.empty() && digits.size() <= 9 &&
-                       std::all_of(digits.begin(), digits.end(),
-                                   [](char c) { return c >= '0' && c <= '9'; });
+    const bool plain =
+        !digits.empty() && digits.size() <= 9 &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (!plain) {
         error = name + ": \"" + std::string(text) + "\" is not a number";
         return std::nullopt;

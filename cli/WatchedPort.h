@@ -33,9 +33,9 @@ class TWatchedPort : public IComPort {
     // A reopened port: nothing is pending any more.
     void Reset();
 
-    std::string OpenError;                // the message of the last failed open
-    std::optional<TPortHolder> Refusal;   // who holds the device, when that was why
-    std::string LastCommand;              // without CR LF
+    std::string OpenError;              // the message of the last failed open
+    std::optional<TPortHolder> Refusal; // who holds the device, when that was why
+    std::string LastCommand;            // without CR LF
 
   private:
     IComPort& Port;

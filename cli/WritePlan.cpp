@@ -64,8 +64,7 @@ std::optional<std::string> CollectFile(const std::string& path, int rated, bool 
     for (const auto& [name, text] : members) {
         const TFieldDef* field = FindField(name);
         if (name == "registers" || (field && !field->Writable)) continue; // this unit's own
-        if (auto refusal = Collect(name, text, rated, anyLimit, out))
-            return path + ": " + *refusal;
+        if (auto refusal = Collect(name, text, rated, anyLimit, out)) return path + ": " + *refusal;
     }
     if (out.Changes.empty()) return path + ": no writable setting in it";
     return std::nullopt;

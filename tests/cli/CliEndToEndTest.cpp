@@ -8,8 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <regex>
 #include <spawn.h>
@@ -195,11 +195,19 @@ TEST_F(CliTest, ReadPrintsTheUnitAsJsonAsATableAndInTheTranscript) {
     std::vector<std::string> exchange;
     std::istringstream lines(log);
     for (std::string line; std::getline(lines, line);)
-        if (std::smatch m; std::regex_match(line, m, stamped)) exchange.push_back(m[1].str() + m[2].str());
+        if (std::smatch m; std::regex_match(line, m, stamped))
+            exchange.push_back(m[1].str() + m[2].str());
     std::vector<std::string> want;
-    for (const auto& [cmd, reply] : std::vector<std::pair<std::string, std::string>>{
-             {"V?", "ORVIX-BQ1l 230V"}, {"R5", "0B40"}, {"R4", "06C2"}, {"TD", "2"}, {"F%", "6"},
-             {"R31", "A108"}, {"R28", "1AFF"}, {"R34", "8100"}, {"R42", "305A"}})
+    for (const auto& [cmd, reply] :
+         std::vector<std::pair<std::string, std::string>>{{"V?", "ORVIX-BQ1l 230V"},
+                                                          {"R5", "0B40"},
+                                                          {"R4", "06C2"},
+                                                          {"TD", "2"},
+                                                          {"F%", "6"},
+                                                          {"R31", "A108"},
+                                                          {"R28", "1AFF"},
+                                                          {"R34", "8100"},
+                                                          {"R42", "305A"}})
         want.insert(want.end(), {">" + cmd, "<" + reply});
     EXPECT_EQ(exchange, want) << log;
 }
@@ -292,12 +300,17 @@ TEST_F(CliTest, AFileReadFromOneUnitClonesItOntoAnother) {
     ASSERT_EQ(source.Exit, 0) << source.Err;
     std::ofstream(file) << source.Out;
     // The second unit first differs in every register that can be written.
-    const TRun change = RunCli({"write", "--port", other.Path(), "--rated", "230", "--no-verify",
-                                "--set", "upper_limit_v=265", "--set", "lower_limit_v=196",
-                                "--set", "shutdown_delay_min=7", "--set",
-                                "frequency_tolerance_hz=5", "--set", "biweekly_self_test=no",
-                                "--set", "alarm_sound_stop=yes", "--set",
-                                "auto_supply_after_overload=yes", "--set", "outlet_delay_s=4000"});
+    const TRun change = RunCli({"write",      "--port",
+                                other.Path(), "--rated",
+                                "230",        "--no-verify",
+                                "--set",      "upper_limit_v=265",
+                                "--set",      "lower_limit_v=196",
+                                "--set",      "shutdown_delay_min=7",
+                                "--set",      "frequency_tolerance_hz=5",
+                                "--set",      "biweekly_self_test=no",
+                                "--set",      "alarm_sound_stop=yes",
+                                "--set",      "auto_supply_after_overload=yes",
+                                "--set",      "outlet_delay_s=4000"});
     ASSERT_EQ(change.Exit, 0) << change.Err;
     const TRun clone = RunCli({"write", "--port", other.Path(), "--rated", "230", "--from", file});
     std::remove(file.c_str());

@@ -191,9 +191,9 @@ TEST(Arguments, MistakesAreNamed) {
             EXPECT_NE(std::string(e.what()).find(row.Message), std::string::npos) << e.what();
         }
     }
-    const TArguments a = ParseArguments({"write", "--port=COM2", "--rated", "240", "--set",
-                                         "upper_limit_v=300", "--set=fault_alarm_delay=no",
-                                         "--no-verify", "--json", "--log", "t.log"});
+    const TArguments a =
+        ParseArguments({"write", "--port=COM2", "--rated", "240", "--set", "upper_limit_v=300",
+                        "--set=fault_alarm_delay=no", "--no-verify", "--json", "--log", "t.log"});
     EXPECT_EQ(a.Command, TCommand::Write);
     EXPECT_EQ(a.Port, "COM2");
     EXPECT_EQ(a.Rated, 240);
@@ -211,8 +211,8 @@ TEST(Arguments, PortsAreComNamesOrDevicePaths) {
         int Com;
         const char* Path; // nullptr: refused
     } table[] = {
-        {"COM1", 1, "/dev/ttyS0"},    {"com2", 2, "/dev/ttyUSB7"}, {"COM4", 4, "/dev/ttyS3"},
-        {"/dev/pts/7", 1, "/dev/pts/7"}, {"COM5", 0, nullptr},       {"ttyUSB0", 0, nullptr},
+        {"COM1", 1, "/dev/ttyS0"},       {"com2", 2, "/dev/ttyUSB7"}, {"COM4", 4, "/dev/ttyS3"},
+        {"/dev/pts/7", 1, "/dev/pts/7"}, {"COM5", 0, nullptr},        {"ttyUSB0", 0, nullptr},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.Text);
