@@ -22,7 +22,7 @@ int Report(TTranscript& log, const TFailure& f) {
 }
 
 // Everything that can be refused without the unit is refused here.
-std::optional<TFailure> Prepare(const TArguments& a, std::optional<TPortSpec>& port,
+std::optional<TFailure> Prepare(const TArguments& a, std::optional<TPortTarget>& port,
                                 TTranscript& log) {
     port = ResolvePort(a.Port);
     if (!port)
@@ -51,7 +51,7 @@ int RunPorts(const TArguments& a) {
 
 int RunRead(const TArguments& a) {
     TTranscript log;
-    std::optional<TPortSpec> port;
+    std::optional<TPortTarget> port;
     if (auto f = Prepare(a, port, log)) return Report(log, *f);
     TUpsSession session(*port, log, isatty(STDERR_FILENO) != 0);
     if (auto f = session.Connect()) return Report(log, *f);
@@ -63,7 +63,7 @@ int RunRead(const TArguments& a) {
 int RunWrite(const TArguments& a) {
     const bool factory = a.Command == TCommand::Factory;
     TTranscript log;
-    std::optional<TPortSpec> port;
+    std::optional<TPortTarget> port;
     if (auto f = Prepare(a, port, log)) return Report(log, *f);
     TChangeSet changes;
     if (!factory) {

@@ -1,7 +1,8 @@
 #pragma once
 // The serial devices a UPS could be on, and what stands in the way of each.
 // Nothing here opens a device that another program holds, and real serial
-// hardware is never opened at all (an open toggles its DTR and RTS lines).
+// hardware is opened only when sysfs cannot say whether a ttyS has a UART
+// (an open toggles its DTR and RTS lines).
 #include "PosixPortHolder.h"
 
 #include <optional>

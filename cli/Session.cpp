@@ -52,23 +52,23 @@ std::string CommandMeaning(const std::string& command) {
 
 } // namespace
 
-std::optional<TPortSpec> ResolvePort(const std::string& text) {
+std::optional<TPortTarget> ResolvePort(const std::string& text) {
     if (text.size() == 4 && std::toupper(static_cast<unsigned char>(text[0])) == 'C' &&
         std::toupper(static_cast<unsigned char>(text[1])) == 'O' &&
         std::toupper(static_cast<unsigned char>(text[2])) == 'M' && text[3] >= '1' &&
         text[3] <= '4') {
         const std::string name = "COM" + text.substr(3);
-        return TPortSpec{name, text[3] - '0', TApdPosixDispatcher::DevicePath(name)};
+        return TPortTarget{name, text[3] - '0', TApdPosixDispatcher::DevicePath(name)};
     }
-    if (text.find('/') != std::string::npos) return TPortSpec{text, 1, text};
+    if (text.find('/') != std::string::npos) return TPortTarget{text, 1, text};
     return std::nullopt;
 }
 
-std::string Where(const TPortSpec& port) {
+std::string Where(const TPortTarget& port) {
     return port.Name + (port.Name == port.Path ? "" : " (" + port.Path + ")");
 }
 
-TUpsSession::TUpsSession(const TPortSpec& port, TTranscript& log, bool progress)
+TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progress)
     : Port(port), Log(log), ShowProgressLine(progress) {
     // A device path reaches the link the way the window's users point a port
     // at one: through the port's environment variable.

@@ -31,19 +31,19 @@ struct TFailure {
 };
 using TResult = std::optional<TFailure>;
 
-struct TPortSpec {
+struct TPortTarget {
     std::string Name; // "COM2", or the device path as given
     int ComNumber;    // the port choice the window would make
     std::string Path; // the device it maps to
 };
 // "COM1".."COM4" (any case) or a path with a "/"; nullopt for anything else.
-std::optional<TPortSpec> ResolvePort(const std::string& text);
+std::optional<TPortTarget> ResolvePort(const std::string& text);
 // "COM1 (/dev/ttyS0)", or the path alone.
-std::string Where(const TPortSpec& port);
+std::string Where(const TPortTarget& port);
 
 class TUpsSession {
   public:
-    TUpsSession(const TPortSpec& port, TTranscript& log, bool progress);
+    TUpsSession(const TPortTarget& port, TTranscript& log, bool progress);
     ~TUpsSession();
     TUpsSession(const TUpsSession&) = delete;
     TUpsSession& operator=(const TUpsSession&) = delete;
@@ -74,7 +74,7 @@ class TUpsSession {
     TResult JudgeSave();
     TFailure NoReply(const std::string& detail) const;
 
-    TPortSpec Port;
+    TPortTarget Port;
     TTranscript& Log;
     bool ShowProgressLine;
     THeadlessWindow FWindow;

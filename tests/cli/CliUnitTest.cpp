@@ -216,11 +216,11 @@ TEST(Arguments, PortsAreComNamesOrDevicePaths) {
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.Text);
-        const auto spec = ResolvePort(row.Text);
-        ASSERT_EQ(spec.has_value(), row.Path != nullptr);
-        if (!spec) continue;
-        EXPECT_EQ(spec->ComNumber, row.Com);
-        EXPECT_EQ(spec->Path, row.Path);
+        const auto target = ResolvePort(row.Text);
+        ASSERT_EQ(target.has_value(), row.Path != nullptr);
+        if (!target) continue;
+        EXPECT_EQ(target->ComNumber, row.Com);
+        EXPECT_EQ(target->Path, row.Path);
     }
     unsetenv("ORVIX_COM2");
 }
