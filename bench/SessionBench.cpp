@@ -1,6 +1,8 @@
 // Wall time of a connect-and-read and of a save against the simulator at
-// 4800 baud, through the real windows, 20 runs each.
+// 4800 baud, through the real windows, 20 runs each; then orvix-ups as a
+// process on the same terminal.
 #include "Application.h"
+#include "CliBench.h"
 #include "LinkTestSupport.h"
 #include "SimProcess.h"
 #include "UnitBenloQuenda.h"
@@ -30,12 +32,13 @@ double Measure(TFormBenloQuenda& w, int button, const QString& done) {
     return ok ? std::chrono::duration<double, std::milli>(end - start).count() : -1;
 }
 
-void Report(const char* what, std::vector<double> ms, double floor) {
+double Report(const char* what, std::vector<double> ms, double floor) {
     std::sort(ms.begin(), ms.end());
     std::printf("%s over %zu runs: min %.1f ms, median %.1f ms, max %.1f ms (floor %.1f ms, worst "
                 "%+.1f ms)\n",
                 what, ms.size(), ms.front(), ms[ms.size() / 2], ms.back(), floor,
                 ms.back() - floor);
+    return ms[ms.size() / 2];
 }
 } // namespace
 
@@ -61,8 +64,9 @@ int main(int argc, char** argv) {
         saves.push_back(Measure(w, 4, " Saving Complete"));
         RunFor(100);
     }
-    Report("connect to \" Reading data from UPS completed\"", reads, readFloor);
-    Report("save to \" Saving Complete\"", saves, saveFloor);
-    DestroyForms();
+    const double read = Report("connect to \" Reading data from UPS completed\"", reads, readFloor);
+    const double save = Report("save to \" Saving Complete\"", saves, saveFloor);
+    DestroyForms(); // frees the port for orvix-ups
+    ReportCliFigures(sim.Path(), read, save);
     return 0;
 }

@@ -1,0 +1,352 @@
+#include "Session.h"
+
+#include "ApdPosixDispatcher.h"
+#include "Commands.h"
+#include "ErrorDisplay.h"
+#include "FactoryValues.h"
+#include "PortDiagnosis.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <cctype>
+#include <cstdlib>
+#include <iostream>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string ReadCompleted = " Reading data from UPS completed";
+const std::string CommunicationError = "Communication error !";
+const std::string SaveComplete = " Saving Complete";
+const std::string SaveFailed = " Save failed: UPS rejected ";
+const std::string InvalidValue = " Invalid value: ";
+const std::string CannotInitialize = "Cannot initialize COM port";
+
+// A sequence ends on its own within a few seconds; this only guards against a
+// line that keeps trickling characters without ever ending a reply.
+constexpr int SequenceLimitMs = 30000;
+// The answer to the last save command comes after " Saving Complete".
+constexpr int LastReplyWaitMs = 1000;
+
+bool StartsWith(const std::string& s, const std::string& prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
+
+// What each save command carries, for messages.
+std::string CommandMeaning(const std::string& command) {
+    static const std::pair<const char*, const char*> meanings[] = {
+        {"Xw", "the write enable"},
+        {"R5", "upper_limit_v"},
+        {"R4", "lower_limit_v"},
+        {"TD", "shutdown_delay_min"},
+        {"F%", "frequency_tolerance_hz"},
+        {"R31", "biweekly_self_test, fault_alarm_delay, backup_warning_auto_stop"},
+        {"R28", "alarm_sound_stop and the warning sounds"},
+        {"R34", "the outlet management switches"},
+        {"R42", "outlet_delay_s"},
+    };
+    for (const auto& [c, m] : meanings)
+        if (command == c) return m;
+    return "an unknown setting";
+}
+
+} // namespace
+
+std::optional<TPortTarget> ResolvePort(const std::string& text) {
+    if (text.size() == 4 && std::toupper(static_cast<unsigned char>(text[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(text[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(text[2])) == 'M' && text[3] >= '1' &&
+        text[3] <= '4') {
+        const std::string name = "COM" + text.substr(3);
+        return TPortTarget{name, text[3] - '0', TApdPosixDispatcher::DevicePath(name)};
+    }
+    if (text.find('/') != std::string::npos) return TPortTarget{text, 1, text};
+    return std::nullopt;
+}
+
+std::string Where(const TPortTarget& port) {
+    return port.Name + (port.Name == port.Path ? "" : " (" + port.Path + ")");
+}
+
+TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progress)
+    : Port(port), Log(log), ShowProgressLine(progress) {
+    // A device path reaches the link the way the window's users point a port
+    // at one: through the port's environment variable.
+    if (port.Name != "COM" + std::to_string(port.ComNumber))
+        setenv(("ORVIX_COM" + std::to_string(port.ComNumber)).c_str(), port.Path.c_str(), 1);
+    ComPort1.SetBaud(4800);
+    ComPort1.SetAutoOpen(false);
+    ComPort1.OnTriggerAvail = [this](TApdCustomComPort&, std::uint16_t count) { OnData(count); };
+    FWindow.OnTimer = [this] { OnTick(); };
+    FWindow.OnStatus = [this](const std::string& text) { OnStatus(text); };
+    FWindow.OnErrorBox = [this](const std::string& text) {
+        ErrorBoxText = text;
+        Finish();
+    };
+    FWindow.OnMessageBox = [this](const std::string& text) {
+        MessageBoxText = text;
+        Finish();
+    };
+    // A failure inside a port notice reaches the application's error display.
+    SetApplicationErrorDisplay([this](const std::string& message) { Fail(message); });
+    Link.InitializeLink();
+}
+
+TUpsSession::~TUpsSession() {
+    Progress(true);
+    FWindow.SetTimerEnabled(false);
+    ComPort1.OnTriggerAvail = nullptr;
+    try {
+        ComPort1.SetOpen(false);
+    } catch (const std::exception&) {
+        // Closing a port that is going away anyway.
+    }
+    SetApplicationErrorDisplay(nullptr);
+    Log.FlushPartial();
+}
+
+void TUpsSession::Begin(TPhase phase) {
+    Phase = phase;
+    Done = TimedOut = false;
+    ErrorBoxText.clear();
+    MessageBoxText.clear();
+    FailureText.clear();
+    if (phase == TPhase::Reading) {
+        Unmatched.clear();
+        Identification.clear();
+        RejectedRead.clear();
+        Replies.clear();
+    }
+}
+
+void TUpsSession::RunLoop(int limitMs) {
+    if (Done) return;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, [this] {
+        TimedOut = true;
+        Finish();
+    });
+    limit.start(limitMs);
+    Loop = &loop;
+    loop.exec();
+    Loop = nullptr;
+    Progress(true);
+}
+
+void TUpsSession::Finish() {
+    Done = true;
+    if (Loop) Loop->quit();
+}
+
+void TUpsSession::Fail(const std::string& what) {
+    if (FailureText.empty()) FailureText = what;
+    FWindow.SetTimerEnabled(false);
+    Finish();
+}
+
+void TUpsSession::OnTick() {
+    try {
+        Link.Timer1Timer();
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+    Progress();
+}
+
+void TUpsSession::OnData(int count) {
+    const int before = Link.StepIndex;
+    const bool reading = Link.LinkMode == TLinkMode::Reading;
+    Watched.BeginEvent();
+    try {
+        Link.ComPort1TriggerAvail(count);
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+    const auto line = Watched.EndEvent();
+    // The line that moved a read from step k on is the reply to step k's command.
+    const bool moved = Link.StepIndex == before + 1 || (before == LastStep && Link.StepIndex == 1);
+    if (line && reading && Phase == TPhase::Reading && moved && before >= 0 && before <= LastStep) {
+        const auto& answered = Watched.AnsweredInEvent();
+        if (answered.size() != 1 || answered.front() != ReadCommands[before]) {
+            // The step moved on a reply to some other command: its value would
+            // land in the wrong field, so this read is not used.
+            std::string which;
+            for (const auto& a : answered)
+                which += (which.empty() ? "" : ", ") + (a.empty() ? "nothing" : a);
+            Unmatched = std::string("the reply taken for ") + ReadCommands[before] + " answered " +
+                        (which.empty() ? "nothing" : which) +
+                        ": the UPS answers more slowly than the 200 ms between commands, or "
+                        "sends lines unasked, so its replies cannot be matched to their "
+                        "commands";
+            FWindow.SetTimerEnabled(false);
+            Finish();
+            return;
+        }
+        if (before == 0) {
+            Identification = *line;
+        } else {
+            Replies.emplace_back(ReadCommands[before], *line);
+            if (*line == "NK" && RejectedRead.empty()) RejectedRead = ReadCommands[before];
+        }
+    }
+    if (Phase == TPhase::AwaitLastReply && Link.StepIndex > LastStep) Finish();
+}
+
+void TUpsSession::OnStatus(const std::string& text) {
+    if (StartsWith(text, CommunicationError)) {
+        Finish();
+        return;
+    }
+    switch (Phase) {
+    case TPhase::Reading:
+        if (text == ReadCompleted) Finish();
+        break;
+    case TPhase::Saving:
+        if (StartsWith(text, InvalidValue)) {
+            Finish();
+        } else if (text == SaveComplete || StartsWith(text, SaveFailed)) {
+            // The last command's answer is still to come when it was sent.
+            if (StartsWith(Watched.LastCommand, std::string(SaveCommands[LastStep]) + "=") &&
+                Link.StepIndex <= LastStep) {
+                Phase = TPhase::AwaitLastReply;
+                if (Loop)
+                    QTimer::singleShot(LastReplyWaitMs, Loop, [this] {
+                        if (Phase == TPhase::AwaitLastReply) Finish();
+                    });
+            } else {
+                Finish();
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TUpsSession::Progress(bool clear) {
+    if (!ShowProgressLine) return;
+    if (clear) {
+        if (ProgressShown) std::cerr << "\r\033[K" << std::flush;
+        ProgressShown = false;
+        return;
+    }
+    const int step = Link.StepIndex;
+    if (step < 0 || step > LastStep || Phase == TPhase::Idle) return;
+    const bool reading = Link.LinkMode == TLinkMode::Reading;
+    std::string what = reading ? std::string("reading ") + ReadCommands[step]
+                               : std::string("writing ") + SaveCommands[step] + (step ? "=" : "");
+    std::cerr << "\r\033[K" << what << " (" << step + 1 << "/" << LastStep + 1 << ")" << std::flush;
+    ProgressShown = true;
+}
+
+TFailure TUpsSession::NoReply(const std::string& detail) const {
+    const std::string where = Where(Port);
+    struct stat st {};
+    if (stat(Port.Path.c_str(), &st) != 0)
+        return {ExitNoReply, "the device " + Port.Path + " went away during the exchange" +
+                                 " (unplugged?); nothing further was sent"};
+    std::string message = "no reply from the UPS on " + where;
+    if (!detail.empty()) message += " (" + detail + ")";
+    return {ExitNoReply, message + ": check the cable, that the UPS is connected to this port, " +
+                             "and that it is switched on"};
+}
+
+TResult TUpsSession::Connect() {
+    Begin(TPhase::Reading);
+    Watched.Reset();
+    FWindow.SetPortItemIndex(Port.ComNumber - 1);
+    try {
+        Link.LMDButton1Click();
+    } catch (const std::exception& e) {
+        // A failure the sequencer does not catch; the window would show it in a box.
+        return TFailure{ExitPort,
+                        DescribeOpenFailure(Port.Name, Port.Path, e.what(), std::nullopt)};
+    }
+    if (ErrorBoxText == CannotInitialize)
+        return TFailure{ExitPort, DescribeOpenFailure(Port.Name, Port.Path, Watched.OpenError,
+                                                      Watched.Refusal)};
+    Log.Note("connected to " + Where(Port));
+    RunLoop(SequenceLimitMs);
+    return JudgeRead();
+}
+
+TResult TUpsSession::Read() {
+    Begin(TPhase::Reading);
+    Link.LMDButton3Click();
+    RunLoop(SequenceLimitMs);
+    return JudgeRead();
+}
+
+TResult TUpsSession::JudgeRead() {
+    Phase = TPhase::Idle;
+    if (!FailureText.empty()) return NoReply(FailureText);
+    if (!Unmatched.empty()) return TFailure{ExitNoReply, Unmatched};
+    if (!ErrorBoxText.empty()) return TFailure{ExitNoReply, ErrorBoxText};
+    if (!MessageBoxText.empty()) {
+        const std::string where = Port.Name == Port.Path ? Port.Path : Port.Name;
+        return TFailure{ExitNotOurs,
+                        "the device on " + where +
+                            " is not a UPS of the Orvix Sine / Benlo / Quenda line: it "
+                            "identified itself as \"" +
+                            Identification + "\" (\"" + MessageBoxText + "\")"};
+    }
+    const std::string status = FWindow.Status();
+    if (StartsWith(status, CommunicationError)) {
+        std::string detail = status.substr(CommunicationError.size());
+        while (!detail.empty() && detail.front() == ' ')
+            detail.erase(0, 1);
+        return NoReply(detail);
+    }
+    if (TimedOut || status != ReadCompleted)
+        return NoReply("the read did not end within " + std::to_string(SequenceLimitMs / 1000) +
+                       " s");
+    if (!RejectedRead.empty())
+        return TFailure{ExitRejected, "the UPS rejected the read of " + RejectedRead + " (" +
+                                          CommandMeaning(RejectedRead) + ") with \"NK\""};
+    return std::nullopt;
+}
+
+TResult TUpsSession::Save() {
+    Begin(TPhase::Saving);
+    FLastReplyMissing = false;
+    Link.LMDButton4Click();
+    RunLoop(SequenceLimitMs);
+    const bool awaited = Phase == TPhase::AwaitLastReply;
+    FLastReplyMissing = awaited && Link.StepIndex <= LastStep;
+    TimedOut = TimedOut && !awaited;
+    return JudgeSave();
+}
+
+TResult TUpsSession::JudgeSave() {
+    Phase = TPhase::Idle;
+    if (!FailureText.empty()) return NoReply(FailureText);
+    if (!ErrorBoxText.empty()) return TFailure{ExitNoReply, ErrorBoxText};
+    const std::string status = FWindow.Status();
+    if (StartsWith(status, CommunicationError)) return NoReply("during the save");
+    if (StartsWith(status, SaveFailed)) {
+        const std::string command = status.substr(SaveFailed.size());
+        return TFailure{ExitRejected, "the UPS rejected " + command + "= (" +
+                                          CommandMeaning(command) +
+                                          ") with \"NK\"; the save went on with the rest"};
+    }
+    if (StartsWith(status, InvalidValue))
+        return TFailure{ExitUsage, "the save stopped at " + status.substr(InvalidValue.size()) +
+                                       ": its value cannot be sent; the commands before it were"};
+    if (TimedOut || (status != SaveComplete))
+        return NoReply("the save did not end within " + std::to_string(SequenceLimitMs / 1000) +
+                       " s");
+    return std::nullopt;
+}
+
+TResult TUpsSession::Factory(int rated) {
+    Begin(TPhase::Idle);
+    if (!Link.EnterReadingIfConnected()) return TFailure{ExitNoReply, ErrorBoxText};
+    ApplyFactoryValues(FWindow, rated);
+    return std::nullopt;
+}
+
+TUnitSettings TUpsSession::Settings() const {
+    return SettingsFromWindow(FWindow, Identification, Replies);
+}

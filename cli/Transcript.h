@@ -1,0 +1,31 @@
+#pragma once
+// The --log transcript: one line per command sent and per reply line
+// received, each with a local timestamp to the millisecond, appended to a file.
+//   2024-05-14 09:31:02.417 > R5
+//   2024-05-14 09:31:02.431 < 0B40
+// Lines starting with "#" say what the run was and how it ended.
+#include <cstdio>
+#include <string>
+
+class TTranscript {
+  public:
+    TTranscript() = default;
+    ~TTranscript();
+    TTranscript(const TTranscript&) = delete;
+    TTranscript& operator=(const TTranscript&) = delete;
+
+    // Appends to path; false with the system's reason when it cannot.
+    bool Open(const std::string& path, std::string& error);
+
+    void Note(const std::string& text);
+    void Sent(const std::string& text); // a command line, its CR LF dropped
+    void Received(char c);              // a reply line is written at its LF
+    // Writes what came after the last LF, if anything.
+    void FlushPartial();
+
+  private:
+    void Line(char direction, const std::string& text);
+
+    std::FILE* File = nullptr;
+    std::string Pending;
+};

@@ -1,0 +1,365 @@
+// orvix-ups as a program against orvix-ups-sim on a pseudo-terminal: what it
+// prints, its exit status, and what the simulated unit holds afterwards.
+#include "SimProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <regex>
+#include <spawn.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using TState = std::map<std::string, std::string>;
+const TState Defaults = {{"R5", "0B40"},  {"R4", "06C2"},  {"TD", "2"},     {"F%", "6"},
+                         {"R31", "A108"}, {"R28", "1AFF"}, {"R34", "8100"}, {"R42", "305A"}};
+
+struct TRun {
+    int Exit = -1;
+    std::string Out, Err;
+};
+
+// Runs orvix-ups with extra environment entries, optionally as user nobody.
+TRun RunCli(std::vector<std::string> args, const std::vector<std::string>& env = {},
+            bool asNobody = false) {
+    static int serial = 0;
+    const std::string out = TempPath("out" + std::to_string(++serial));
+    const std::string err = out + ".err";
+    args.insert(args.begin(), ORVIX_UPS_BINARY);
+    if (asNobody)
+        args.insert(args.begin(),
+                    {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envText(env);
+    for (char** e = environ; *e; ++e)
+        envText.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    TRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.Out = ReadFile(out);
+    run.Err = ReadFile(err);
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return run;
+}
+
+// A process that holds path open, as a terminal program would.
+struct THolder {
+    explicit THolder(const std::string& path) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, path.c_str(), O_RDWR | O_NOCTTY, 0);
+        char sleep[] = "/bin/sleep", time[] = "60";
+        char* argv[] = {sleep, time, nullptr};
+        posix_spawn(&Pid, sleep, &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        // Held once its descriptor shows up.
+        for (int i = 0; i < 200 && ReadLink("/proc/" + std::to_string(Pid) + "/fd/0") != path; ++i)
+            usleep(10000);
+    }
+    ~THolder() {
+        kill(Pid, SIGTERM);
+        waitpid(Pid, nullptr, 0);
+    }
+    static std::string ReadLink(const std::string& link) {
+        char target[256] = {};
+        return readlink(link.c_str(), target, sizeof target - 1) > 0 ? target : "";
+    }
+    pid_t Pid = -1;
+};
+
+class CliTest : public ::testing::Test {
+  protected:
+    std::string StateFile = TempPath("state"), LogFile = TempPath("simlog");
+    std::unique_ptr<SimProcess> Sim;
+
+    void StartSim(std::vector<std::string> args = {}, const std::string& tag = "") {
+        args.insert(args.end(), {"--state", StateFile + tag, "--log", LogFile + tag});
+        Sim = std::make_unique<SimProcess>(args);
+    }
+    void TearDown() override {
+        Sim.reset();
+        for (const std::string tag : {"", "2"}) {
+            std::remove((StateFile + tag).c_str());
+            std::remove((LogFile + tag).c_str());
+        }
+    }
+    // The registers the simulator holds (it writes them when it stops).
+    static TState StateOf(SimProcess& sim, const std::string& file) {
+        sim.Stop();
+        TState state;
+        std::istringstream in(ReadFile(file));
+        std::string name, value;
+        while (in >> name >> value)
+            state[name] = value;
+        return state;
+    }
+    // The commands the simulator received.
+    std::vector<std::string> Commands(const std::string& tag = "") {
+        std::istringstream in(ReadFile(LogFile + tag));
+        std::vector<std::string> out;
+        std::string ms, dir, text;
+        while (in >> ms >> dir && std::getline(in, text))
+            if (dir == "<") out.push_back(text.substr(1));
+        return out;
+    }
+};
+
+// The simulator's registers decoded independently of the tool.
+QJsonObject Decoded(const TState& s) {
+    auto word = [&](const char* r) { return std::stoi(s.at(r), nullptr, 16); };
+    auto bit = [&](const char* r, int b) { return ((word(r) >> b) & 1) != 0; };
+    QJsonObject o;
+    o["identification"] = "ORVIX-BQ1l 230V";
+    o["upper_limit_v"] = word("R5") / 10;
+    o["lower_limit_v"] = word("R4") / 10;
+    o["shutdown_delay_min"] = std::stoi(s.at("TD"));
+    o["frequency_tolerance_hz"] = std::stoi(s.at("F%")) / 2;
+    o["outlet_delay_s"] = word("R42") & 0x0FFF;
+    o["biweekly_self_test"] = bit("R31", 13);
+    o["fault_alarm_delay"] = bit("R31", 3);
+    o["backup_warning_auto_stop"] = bit("R31", 0);
+    o["alarm_sound_stop"] = s.at("R28") == "00FF";
+    o["backup_warning_sound"] = bit("R28", 9);
+    o["overload_warning_sound"] = bit("R28", 12);
+    o["battery_low_warning_sound"] = bit("R28", 11);
+    o["outlet_management_present"] = bit("R34", 15);
+    const char* outlet[] = {"intelligent_channel_control", "mains_overload_shutdown",
+                            "high_temperature_shutdown",   "battery_low_shutdown",
+                            "battery_overload_shutdown",   "auto_supply_after_overload"};
+    for (int b = 8; b <= 13; ++b)
+        o[outlet[b - 8]] = bit("R34", b);
+    QJsonObject registers;
+    for (const auto& [name, value] : s)
+        registers[QString::fromStdString(name)] = QString::fromStdString(value);
+    o["registers"] = registers;
+    return o;
+}
+
+// Whether user nobody can run path: setpriv is there and every folder on the way is open.
+bool OthersMayRun(std::string path) {
+    struct stat st {};
+    if (stat("/usr/bin/setpriv", &st) != 0) return false;
+    for (; !path.empty(); path = path.substr(0, path.rfind('/')))
+        if (stat(path.c_str(), &st) != 0 || !(st.st_mode & S_IXOTH)) return false;
+    return true;
+}
+
+QJsonObject ParseJson(const std::string& text) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+}
+
+TEST_F(CliTest, ReadPrintsTheUnitAsJsonAsATableAndInTheTranscript) {
+    StartSim();
+    const std::string transcript = TempPath("transcript");
+    const TRun json = RunCli({"read", "--port", Sim->Path(), "--json", "--log", transcript});
+    const TRun table = RunCli({"read", "--port", Sim->Path()});
+    const TState state = StateOf(*Sim, StateFile);
+    ASSERT_EQ(json.Exit, 0) << json.Err;
+    ASSERT_EQ(table.Exit, 0) << table.Err;
+    const QJsonObject expected = Decoded(state), read = ParseJson(json.Out);
+    EXPECT_EQ(read, expected) << json.Out;
+    // The table has the same names with the same values.
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        if (it.key() == "registers") continue;
+        const QJsonValue v = it.value();
+        const std::string value = v.isBool()     ? (v.toBool() ? "true" : "false")
+                                  : v.isString() ? v.toString().toStdString()
+                                                 : std::to_string(v.toInt());
+        const std::regex row("(^|\n)" + it.key().toStdString() + " +" + value + "\n");
+        EXPECT_TRUE(std::regex_search(table.Out, row)) << it.key().toStdString();
+    }
+    // One timestamped line per command and per reply, in order.
+    const std::string log = ReadFile(transcript);
+    std::remove(transcript.c_str());
+    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} ([<>]) (.*))");
+    std::vector<std::string> exchange;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        if (std::smatch m; std::regex_match(line, m, stamped))
+            exchange.push_back(m[1].str() + m[2].str());
+    std::vector<std::string> want;
+    for (const auto& [cmd, reply] :
+         std::vector<std::pair<std::string, std::string>>{{"V?", "ORVIX-BQ1l 230V"},
+                                                          {"R5", "0B40"},
+                                                          {"R4", "06C2"},
+                                                          {"TD", "2"},
+                                                          {"F%", "6"},
+                                                          {"R31", "A108"},
+                                                          {"R28", "1AFF"},
+                                                          {"R34", "8100"},
+                                                          {"R42", "305A"}})
+        want.insert(want.end(), {">" + cmd, "<" + reply});
+    EXPECT_EQ(exchange, want) << log;
+}
+
+struct TScenario {
+    const char* Name;
+    std::vector<std::string> SimArgs;
+    std::vector<std::string> CliArgs; // the port is added
+    int Exit;
+    std::vector<std::string> Messages; // in stderr
+    TState Changed;                    // registers that differ from the defaults afterwards
+    bool NothingSent = false;
+};
+
+void PrintTo(const TScenario& s, std::ostream* os) {
+    *os << s.Name;
+}
+
+class CliScenario : public CliTest, public ::testing::WithParamInterface<TScenario> {};
+
+TEST_P(CliScenario, EndsWithItsStatusAndLeavesTheUnitAsExpected) {
+    const TScenario& s = GetParam();
+    StartSim(s.SimArgs);
+    std::vector<std::string> args = s.CliArgs;
+    args.insert(args.begin() + 1, {"--port", Sim->Path()});
+    const TRun run = RunCli(args);
+    EXPECT_EQ(run.Exit, s.Exit) << run.Err;
+    for (const auto& m : s.Messages)
+        EXPECT_NE(run.Err.find(m), std::string::npos) << "no \"" << m << "\" in:\n" << run.Err;
+    if (s.NothingSent) {
+        EXPECT_TRUE(Commands().empty());
+    }
+    TState expected = Defaults;
+    for (const auto& [name, value] : s.Changed)
+        expected[name] = value;
+    EXPECT_EQ(StateOf(*Sim, StateFile), expected);
+}
+
+// R31 A108 keeps bits 15 and 8, which the tool does not show, in every write.
+INSTANTIATE_TEST_SUITE_P(
+    , CliScenario,
+    ::testing::Values(
+        TScenario{"SetOneField",
+                  {},
+                  {"write", "--rated", "230", "--set", "fault_alarm_delay=false"},
+                  0,
+                  {},
+                  {{"R31", "A100"}}},
+        TScenario{"Factory230", {}, {"factory", "--rated", "230"}, 0, {}, {{"R31", "8101"}}},
+        TScenario{"IgnoredWritesDiffer",
+                  {"--ignore-writes"},
+                  {"write", "--rated", "230", "--set", "shutdown_delay_min=5", "--set",
+                   "fault_alarm_delay=no"},
+                  6,
+                  {"shutdown_delay_min: wrote 5, read back 2",
+                   "fault_alarm_delay: wrote false, read back true"},
+                  {}},
+        TScenario{"RejectedWrite",
+                  {"--nk", "R4="},
+                  {"write", "--rated", "230", "--set", "lower_limit_v=184"},
+                  5,
+                  {"rejected R4= (lower_limit_v)"},
+                  {}},
+        TScenario{"Silent", {"--silent"}, {"read"}, 3, {"no reply from the UPS", "cable"}, {}},
+        TScenario{"WrongUps", {"--wrong-id"}, {"read"}, 4, {"\"ORVIX-BQ1x 230V\""}, {}},
+        TScenario{"RefusedValue",
+                  {},
+                  {"write", "--rated", "240", "--set", "upper_limit_v=312"},
+                  1,
+                  {"276, 288, 300", "nothing was sent"},
+                  {},
+                  true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(CliTest, AJitteringUpsIsReadCorrectlyOrNotAtAll) {
+    StartSim({"--reply-jitter", "400"});
+    const TRun run = RunCli({"read", "--port", Sim->Path(), "--json"});
+    const TState state = StateOf(*Sim, StateFile);
+    if (run.Exit == 0)
+        EXPECT_EQ(ParseJson(run.Out), Decoded(state)) << run.Out;
+    else
+        EXPECT_EQ(run.Exit, 3) << run.Err;
+}
+
+TEST_F(CliTest, AFileReadFromOneUnitClonesItOntoAnother) {
+    StartSim({}, "");
+    SimProcess other({"--state", StateFile + "2", "--log", LogFile + "2"});
+    const std::string file = TempPath("unit.json");
+    const TRun source = RunCli({"read", "--port", Sim->Path(), "--json"});
+    ASSERT_EQ(source.Exit, 0) << source.Err;
+    std::ofstream(file) << source.Out;
+    // The second unit first differs in every register that can be written.
+    const TRun change = RunCli({"write",      "--port",
+                                other.Path(), "--rated",
+                                "230",        "--no-verify",
+                                "--set",      "upper_limit_v=265",
+                                "--set",      "lower_limit_v=196",
+                                "--set",      "shutdown_delay_min=7",
+                                "--set",      "frequency_tolerance_hz=5",
+                                "--set",      "biweekly_self_test=no",
+                                "--set",      "alarm_sound_stop=yes",
+                                "--set",      "auto_supply_after_overload=yes",
+                                "--set",      "outlet_delay_s=4000"});
+    ASSERT_EQ(change.Exit, 0) << change.Err;
+    const TRun clone = RunCli({"write", "--port", other.Path(), "--rated", "230", "--from", file});
+    std::remove(file.c_str());
+    EXPECT_EQ(clone.Exit, 0) << clone.Err;
+    EXPECT_EQ(StateOf(other, StateFile + "2"), StateOf(*Sim, StateFile));
+}
+
+TEST_F(CliTest, APortThatCannotBeOpenedSaysWhy) {
+    StartSim();
+    {
+        THolder holder(Sim->Path());
+        const std::string who = "pid " + std::to_string(holder.Pid) + " (sleep)";
+        const TRun busy = RunCli({"read", "--port", Sim->Path()});
+        EXPECT_EQ(busy.Exit, 2);
+        EXPECT_NE(busy.Err.find("busy, held by " + who), std::string::npos) << busy.Err;
+        const TRun ports = RunCli({"ports", "--json"}, {"ORVIX_COM2=" + Sim->Path()});
+        const QJsonDocument list = QJsonDocument::fromJson(QByteArray::fromStdString(ports.Out));
+        ASSERT_TRUE(list.isArray()) << ports.Out;
+        const QJsonObject com2 = list.array()[1].toObject();
+        EXPECT_EQ(com2["port"].toString(), "COM2");
+        EXPECT_EQ(com2["device"].toString().toStdString(), Sim->Path());
+        EXPECT_TRUE(com2["busy"].toBool());
+        EXPECT_EQ(com2["holder_pid"].toInt(), holder.Pid);
+        EXPECT_EQ(com2["holder_program"].toString(), "sleep");
+    }
+    const TRun missing = RunCli({"read", "--port", "COM3"}, {"ORVIX_COM3=/dev/orvix-missing"});
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_NE(missing.Err.find("(/dev/orvix-missing): the device does not exist; set ORVIX_COM3"),
+              std::string::npos)
+        << missing.Err;
+    // As another user the terminal (root's, mode 0620) is out of reach.
+    if (geteuid() == 0 && OthersMayRun(ORVIX_UPS_BINARY)) {
+        const TRun denied = RunCli({"read", "--port", Sim->Path()}, {}, true);
+        EXPECT_EQ(denied.Exit, 2);
+        EXPECT_NE(denied.Err.find("permission denied: " + Sim->Path()), std::string::npos)
+            << denied.Err;
+        EXPECT_NE(denied.Err.find("belongs to group"), std::string::npos) << denied.Err;
+    }
+    EXPECT_TRUE(Commands().empty());
+}
+
+} // namespace
