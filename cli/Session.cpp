@@ -78,6 +78,9 @@ TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progres
     ComPort1.SetAutoOpen(false);
     ComPort1.OnTriggerAvail = [this](TApdCustomComPort&, std::uint16_t count) { OnData(count); };
     FWindow.OnTimer = [this] { OnTick(); };
+    Link.OnReplyTaken = [this](const TSentCommand& answered, const std::string& line) {
+        OnReply(answered, line);
+    };
     FWindow.OnStatus = [this](const std::string& text) { OnStatus(text); };
     FWindow.OnErrorBox = [this](const std::string& text) {
         ErrorBoxText = text;
@@ -112,7 +115,6 @@ void TUpsSession::Begin(TPhase phase) {
     MessageBoxText.clear();
     FailureText.clear();
     if (phase == TPhase::Reading) {
-        Unmatched.clear();
         Identification.clear();
         RejectedRead.clear();
         Replies.clear();
@@ -156,42 +158,23 @@ void TUpsSession::OnTick() {
 }
 
 void TUpsSession::OnData(int count) {
-    const int before = Link.StepIndex;
-    const bool reading = Link.LinkMode == TLinkMode::Reading;
-    Watched.BeginEvent();
     try {
         Link.ComPort1TriggerAvail(count);
     } catch (const std::exception& e) {
         Fail(e.what());
     }
-    const auto line = Watched.EndEvent();
-    // The line that moved a read from step k on is the reply to step k's command.
-    const bool moved = Link.StepIndex == before + 1 || (before == LastStep && Link.StepIndex == 1);
-    if (line && reading && Phase == TPhase::Reading && moved && before >= 0 && before <= LastStep) {
-        const auto& answered = Watched.AnsweredInEvent();
-        if (answered.size() != 1 || answered.front() != ReadCommands[before]) {
-            // The step moved on a reply to some other command: its value would
-            // land in the wrong field, so this read is not used.
-            std::string which;
-            for (const auto& a : answered)
-                which += (which.empty() ? "" : ", ") + (a.empty() ? "nothing" : a);
-            Unmatched = std::string("the reply taken for ") + ReadCommands[before] + " answered " +
-                        (which.empty() ? "nothing" : which) +
-                        ": the UPS answers more slowly than the 200 ms between commands, or "
-                        "sends lines unasked, so its replies cannot be matched to their "
-                        "commands";
-            FWindow.SetTimerEnabled(false);
-            Finish();
-            return;
-        }
-        if (before == 0) {
-            Identification = *line;
-        } else {
-            Replies.emplace_back(ReadCommands[before], *line);
-            if (*line == "NK" && RejectedRead.empty()) RejectedRead = ReadCommands[before];
-        }
+    if (Phase == TPhase::AwaitLastReply && !Link.AwaitingReplies()) Finish();
+}
+
+// Each reply as the sequencer took it for the command it answers.
+void TUpsSession::OnReply(const TSentCommand& answered, const std::string& line) {
+    if (answered.Mode != TLinkMode::Reading || Phase != TPhase::Reading) return;
+    if (answered.Step == 0) {
+        Identification = line;
+        return;
     }
-    if (Phase == TPhase::AwaitLastReply && Link.StepIndex > LastStep) Finish();
+    Replies.emplace_back(ReadCommands[answered.Step], line);
+    if (line == "NK" && RejectedRead.empty()) RejectedRead = ReadCommands[answered.Step];
 }
 
 void TUpsSession::OnStatus(const std::string& text) {
@@ -208,8 +191,7 @@ void TUpsSession::OnStatus(const std::string& text) {
             Finish();
         } else if (text == SaveComplete || StartsWith(text, SaveFailed)) {
             // The last command's answer is still to come when it was sent.
-            if (StartsWith(Watched.LastCommand, std::string(SaveCommands[LastStep]) + "=") &&
-                Link.StepIndex <= LastStep) {
+            if (Link.AwaitingReplies()) {
                 Phase = TPhase::AwaitLastReply;
                 if (Loop)
                     QTimer::singleShot(LastReplyWaitMs, Loop, [this] {
@@ -255,7 +237,6 @@ TFailure TUpsSession::NoReply(const std::string& detail) const {
 
 TResult TUpsSession::Connect() {
     Begin(TPhase::Reading);
-    Watched.Reset();
     FWindow.SetPortItemIndex(Port.ComNumber - 1);
     try {
         Link.LMDButton1Click();
@@ -282,7 +263,6 @@ TResult TUpsSession::Read() {
 TResult TUpsSession::JudgeRead() {
     Phase = TPhase::Idle;
     if (!FailureText.empty()) return NoReply(FailureText);
-    if (!Unmatched.empty()) return TFailure{ExitNoReply, Unmatched};
     if (!ErrorBoxText.empty()) return TFailure{ExitNoReply, ErrorBoxText};
     if (!MessageBoxText.empty()) {
         const std::string where = Port.Name == Port.Path ? Port.Path : Port.Name;
@@ -314,7 +294,7 @@ TResult TUpsSession::Save() {
     Link.LMDButton4Click();
     RunLoop(SequenceLimitMs);
     const bool awaited = Phase == TPhase::AwaitLastReply;
-    FLastReplyMissing = awaited && Link.StepIndex <= LastStep;
+    FLastReplyMissing = awaited && Link.AwaitingReplies();
     TimedOut = TimedOut && !awaited;
     return JudgeSave();
 }

@@ -68,6 +68,7 @@ class TUpsSession {
     void Fail(const std::string& what);
     void OnTick();
     void OnData(int count);
+    void OnReply(const TSentCommand& answered, const std::string& line);
     void OnStatus(const std::string& text);
     void Progress(bool clear = false);
     TResult JudgeRead();
@@ -86,7 +87,7 @@ class TUpsSession {
     QEventLoop* Loop = nullptr;
     bool Done = false, TimedOut = false, FLastReplyMissing = false;
     std::string ErrorBoxText, MessageBoxText, FailureText;
-    std::string Identification, RejectedRead, Unmatched;
+    std::string Identification, RejectedRead;
     std::vector<std::pair<std::string, std::string>> Replies;
     bool ProgressShown = false;
 };

@@ -243,6 +243,7 @@ void TLinkSequencer::TakeLine(const std::string& line) {
             NoteRejection(answered->Step);
         return;
     }
+    if (OnReplyTaken) OnReplyTaken(*answered, line);
     ProcessReplyAs(answered->Mode, line);
     if (line == "NK") Window.SetCaption(Window.Caption() + NumberToText(StepIndex));
 }

@@ -10,6 +10,7 @@
 #include "ReplyLedger.h"
 #include "UnitHexTools.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,9 @@ class TLinkSequencer {
 
     // Replies to commands already sent are still to come.
     bool AwaitingReplies() const { return !Ledger.Empty(); }
+    // Called with each reply line taken for the command it answers, before
+    // it is handled: for tools that show or record the raw replies.
+    std::function<void(const TSentCommand& answered, const std::string& line)> OnReplyTaken;
 
     TLinkMode LinkMode = TLinkMode::Saving;
     int StepIndex = 0;
