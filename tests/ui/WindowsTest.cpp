@@ -285,6 +285,33 @@ TEST_F(Windows, ConnectWithoutAPortAsksForOne) {
     EXPECT_TRUE(Main().LMDButton[1]->isEnabled());
 }
 
+// A sequence locks exactly the seven buttons and the port choice, ticks every
+// 200 ms, and gives all eight back when it ends (here: a silent line).
+TEST_F(Windows, ASequenceLocksTheCommandControlsWhileItsTimerTicks) {
+    TestPty line; // nobody answers on it
+    setenv("ORVIX_COM1", line.Path.c_str(), 1);
+    ChooseVoltage(3);
+    auto& w = Main();
+    QTest::mouseClick(w.RadioGroup1->Button(0), Qt::LeftButton);
+    Press(1);
+    EXPECT_TRUE(w.Timer1.isActive());
+    EXPECT_EQ(w.Timer1.interval(), 200);
+    auto commandControls = [&] {
+        std::vector<QWidget*> all(w.LMDButton.begin() + 1, w.LMDButton.end());
+        all.push_back(w.RadioGroup1);
+        return all;
+    };
+    for (QWidget* c : commandControls())
+        EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
+    EXPECT_TRUE(w.MaskEdit[1]->isEnabled()); // values stay editable
+    ASSERT_TRUE(RunUntil([&] { return !w.Timer1.isActive(); }));
+    EXPECT_EQ(Status(), "Communication error !");
+    EXPECT_EQ(line.Receive(12), "V?\r\nV?\r\nV?\r\n");
+    for (QWidget* c : commandControls())
+        EXPECT_TRUE(c->isEnabled());
+    unsetenv("ORVIX_COM1");
+}
+
 TEST_F(Windows, TabRunsThroughTheLeftColumnTheRightOneAndTheHiddenGroup) {
     ChooseVoltage(3);
     auto& w = Main();
