@@ -42,7 +42,7 @@ int ProcessHolding(dev_t rdev) {
         while (dirent* f = readdir(fds)) {
             if (!IsNumber(f->d_name)) continue;
             struct stat st {};
-            if (stat((fdDir + "/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+            if (fstatat(dirfd(fds), f->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
                 st.st_rdev == rdev) {
                 found = std::atoi(p->d_name);
                 break;

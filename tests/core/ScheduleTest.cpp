@@ -201,6 +201,8 @@ TEST(Schedules, NamedLinesEndWellAndAFastUpsGetsEachCommandOnce) {
     } cases[] = {
         {"answers at once", {}, 18}, // one command per step
         {"190 ms", {.DelayMs = 190}, 60},
+        // A reply under way at the tick needs no repeat.
+        {"175 ms, character by character", {.DelayMs = 175, .PerCharacter = true}, 18},
         {"250 ms", {.DelayMs = 250}, 60},
         {"350 ms", {.DelayMs = 330}, 60},
         {"100 to 300 ms", {.DelayMs = 100, .JitterMs = 200, .Seed = 7}, 60},

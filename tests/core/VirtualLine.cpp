@@ -47,7 +47,12 @@ void TVirtualLine::WriteString(const std::string& text) {
     auto deliverAt = [&](long at) {
         return at + std::uniform_int_distribution<int>(0, Schedule.EventLatencyMs)(Random);
     };
-    if (chance(Random) < Schedule.SplitReplies) {
+    if (Schedule.PerCharacter) {
+        for (std::size_t i = 0; i < reply.size(); ++i) {
+            const long at = end - LineMs(reply.size() - i - 1);
+            Arrivals.push_back({at, deliverAt(at), reply.substr(i, 1)});
+        }
+    } else if (chance(Random) < Schedule.SplitReplies) {
         const std::size_t cut =
             std::uniform_int_distribution<std::size_t>(1, reply.size() - 1)(Random);
         const long mid = end - LineMs(reply.size() - cut);

@@ -18,10 +18,11 @@
 struct TLineSchedule {
     int DelayMs = 3;
     int JitterMs = 0;
-    double LostCommands = 0; // never reach the UPS
-    double LostReplies = 0;  // answered, but never arrive
-    double SplitReplies = 0; // arrive in two events
-    int EventLatencyMs = 0;  // 0 to this before the window takes what arrived
+    double LostCommands = 0;   // never reach the UPS
+    double LostReplies = 0;    // answered, but never arrive
+    double SplitReplies = 0;   // arrive in two events
+    bool PerCharacter = false; // each character arrives on its own, as on the wire
+    int EventLatencyMs = 0;    // 0 to this before the window takes what arrived
     unsigned Seed = 1;
     std::set<int> LoseCommand{}, LoseReply{}; // by number of the command written, from 0
 };
