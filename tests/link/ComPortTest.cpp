@@ -380,8 +380,9 @@ class HandlerLetsGo : public ComPort, public ::testing::WithParamInterface<Letti
 
 TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
     const LettingGo c = GetParam();
-    const int fds = OpenDescriptorCount(), threads = ThreadCount();
     std::string received;
+    OpenPort(received).reset(); // threads the runtime starts once are not the port's
+    const int fds = OpenDescriptorCount(), threads = ThreadCount();
     auto port = OpenPort(received);
     int calls = 0;
     port->OnTriggerAvail = [&, c](TApdCustomComPort& cp, std::uint16_t count) {

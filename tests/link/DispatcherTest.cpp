@@ -167,6 +167,8 @@ struct Dispatcher : ::testing::Test {
         D.SetHandlerFlags(true);
         D.RegisterNoticeWindow(&Target);
     }
+    // The threads end before the receiver they deliver to goes.
+    void TearDown() override { D.ForceStop(); }
     void Arrive(const std::string& bytes) {
         D.ClearReported();
         D.Feed(bytes);
@@ -237,16 +239,26 @@ TEST_F(Dispatcher, AFullReceiveRingCounts8192AndReceptionResumesWhenRoomAppears)
 }
 
 TEST_F(Dispatcher, AHandlerThatEmptiesAFullRingResumesReception) {
+    std::mutex m;
     std::string taken;
-    Target.Handler = [&](int count) { taken += Target.Take(count); };
+    Target.Handler = [&](int count) {
+        const std::string got = Target.Take(count);
+        std::lock_guard lock(m);
+        taken += got;
+    };
     std::string data;
     for (int i = 0; i < 20000; ++i)
         data.push_back(static_cast<char>('a' + i % 23));
     D.ClearReported();
     D.Feed(data);
-    for (int i = 0; i < 1000 && taken.size() < data.size(); ++i)
+    auto takenSize = [&] {
+        std::lock_guard lock(m);
+        return taken.size();
+    };
+    for (int i = 0; i < 1000 && takenSize() < data.size(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(Target.Seen().front(), TApdBaseDispatcher::ReceiveRingSize);
+    std::lock_guard lock(m);
     EXPECT_EQ(taken, data);
 }
 
@@ -262,6 +274,8 @@ TEST_F(Dispatcher, SendRingFillsExactlyAndRefusesWhatDoesNotFit) {
     ASSERT_TRUE(D.WaitOutput(4096));
     EXPECT_EQ(D.Output(), block);
     // The ring drained up to its very end: the next block starts again at 0.
+    for (int i = 0; i < 500 && D.OutBuffUsed() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_EQ(D.PutBlock("z", 1), 0);
     ASSERT_TRUE(D.WaitOutput(4097));
     std::string expected = block + "z";
