@@ -1,7 +1,7 @@
 // Wall time of a connect-and-read and of a save against the simulator at
 // 4800 baud, through the real windows, 20 runs each; then orvix-ups as a
 // process on the same terminal.
-#include "Application.h"
+#include "BenchWindows.h"
 #include "CliBench.h"
 #include "LinkTestSupport.h"
 #include "SimProcess.h"
@@ -47,12 +47,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     InitializeApplication();
     SimProcess sim({"--reply-delay", "0"});
-    setenv("ORVIX_COM1", sim.Path().c_str(), 1);
-    CreateForms();
-    FormNormalInputVoltage->RadioGroup1->SetItemIndex(3);
-    FormNormalInputVoltage->LMDButton1Click();
-    auto& w = *FormBenloQuenda;
-    w.RadioGroup1->SetItemIndex(0);
+    auto& w = StartWindows(sim.Path());
 
     // The floor: 9 ticks of 200 ms, the first 200 ms after the click, plus the
     // line time of the last reply ("305A" CR LF: 6 characters at 2.083 ms).

@@ -1,7 +1,7 @@
 // Reads and saves through the real windows against a simulator that answers
 // late and with a jitter: wall time, commands on the wire, and whether every
 // value arrived in its own field (after a read) and register (after a save).
-#include "Application.h"
+#include "BenchWindows.h"
 #include "LinkTestSupport.h"
 #include "SimProcess.h"
 #include "UnitBenloQuenda.h"
@@ -69,11 +69,6 @@ int CommandsIn(const std::string& log) {
         n += line.find(" < ") != std::string::npos;
     return n;
 }
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -88,12 +83,7 @@ int main(int argc, char** argv) {
             const std::string log = TempPath("bench-log"), state = TempPath("bench-state");
             SimProcess sim(
                 {"--reply-delay", delay, "--reply-jitter", jitter, "--log", log, "--state", state});
-            setenv("ORVIX_COM1", sim.Path().c_str(), 1);
-            CreateForms();
-            FormNormalInputVoltage->RadioGroup1->SetItemIndex(3);
-            FormNormalInputVoltage->LMDButton1Click();
-            auto& w = *FormBenloQuenda;
-            w.RadioGroup1->SetItemIndex(0);
+            auto& w = StartWindows(sim.Path());
             std::vector<double> reads, saves;
             int readCommands = 0, saveCommands = 0;
             bool placed = true;
