@@ -9,7 +9,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 std::string TUucpLock::LockDirectory = "/var/lock";
@@ -27,13 +26,16 @@ bool Alive(int pid) {
     return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
 }
 
-// The first process other than this one with a descriptor on the character
-// device rdev. Processes whose descriptors we may not read are passed over.
-int ProcessHolding(dev_t rdev) {
+// The first process other than this one with a descriptor on the device at
+// the canonical path device. Descriptors are compared by the path they were
+// opened at, never followed: a stat of another process's file can hang on a
+// dead network mount. Processes whose descriptors we may not read are passed over.
+int ProcessHolding(const std::string& device) {
     DIR* proc = opendir("/proc");
     if (!proc) return 0;
     const std::string self = std::to_string(getpid());
     int found = 0;
+    char target[PATH_MAX];
     while (dirent* p = readdir(proc)) {
         if (!IsNumber(p->d_name) || self == p->d_name) continue;
         const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
@@ -41,9 +43,9 @@ int ProcessHolding(dev_t rdev) {
         if (!fds) continue;
         while (dirent* f = readdir(fds)) {
             if (!IsNumber(f->d_name)) continue;
-            struct stat st {};
-            if (fstatat(dirfd(fds), f->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
-                st.st_rdev == rdev) {
+            const ssize_t n = readlinkat(dirfd(fds), f->d_name, target, sizeof target);
+            if (n == static_cast<ssize_t>(device.size()) &&
+                device.compare(0, device.size(), target, static_cast<std::size_t>(n)) == 0) {
                 found = std::atoi(p->d_name);
                 break;
             }
@@ -121,9 +123,9 @@ std::optional<int> TUucpLock::LiveOwner(const std::string& lockFile) {
 }
 
 std::optional<TPortHolder> FindPortHolder(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
-        if (const int pid = ProcessHolding(st.st_rdev))
+    char device[PATH_MAX];
+    if (realpath(path.c_str(), device)) {
+        if (const int pid = ProcessHolding(device))
             return TPortHolder{pid, ProgramOf(pid), {}, false};
     }
     const std::string lock = TUucpLock::PathFor(path);
