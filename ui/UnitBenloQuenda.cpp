@@ -1,6 +1,7 @@
 #include "UnitBenloQuenda.h"
 
 #include "FactoryValues.h"
+#include "IconArt.h"
 #include "NumberText.h"
 #include "UnitLowerLimit.h"
 #include "UnitNormalInputVoltage.h"
@@ -19,17 +20,10 @@ const QStringList YesNo = {"はい", "いいえ"};
 const QString Unreadable = "読取不可";
 
 QIcon WindowIcon() {
-    // A small plug over a battery, in the 16 basic colours.
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
-    p.setPen(Qt::black);
-    p.setBrush(QColor(0, 128, 0));
-    p.drawRect(4, 10, 22, 16);
-    p.setBrush(Qt::black);
-    p.drawRect(26, 14, 3, 8);
-    p.setBrush(QColor(255, 255, 0));
-    p.drawPolygon(QPolygon({{17, 12}, {10, 19}, {15, 19}, {13, 25}, {20, 17}, {15, 17}}));
+    PaintIcon(p, 32);
     return QIcon(pixmap);
 }
 } // namespace

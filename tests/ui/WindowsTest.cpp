@@ -334,3 +334,10 @@ TEST_F(Windows, TabRunsThroughTheLeftColumnTheRightOneAndTheHiddenGroup) {
         EXPECT_EQ(focus, order[i]) << i;
     }
 }
+
+TEST_F(Windows, CaptionsCarryTheProjectVersion) {
+    ChooseVoltage(3);
+    EXPECT_TRUE(Main().windowTitle().contains(" v" ORVIX_VERSION " "))
+        << Main().windowTitle().toStdString();
+    EXPECT_TRUE(Main().LMDSimpleLabel2->text().endsWith(" " ORVIX_VERSION));
+}
