@@ -17,13 +17,15 @@ void InitializeApplication() {
     QApplication::setFont(PixelFont(face::SansSerif, 11));
     QApplication::setQuitOnLastWindowClosed(false);
     InstallErrorDisplay();
+    InstallAccessibility();
 }
 
 void CreateForms() {
     FormNormalInputVoltage = new TFormNormalInputVoltage();
     FormBenloQuenda = new TFormBenloQuenda();
-    FormUpperLimit = new TFormUpperLimit();
-    FormLowerLimit = new TFormLowerLimit();
+    // The limit dialogs stay over the main settings window (transient for it).
+    FormUpperLimit = new TFormUpperLimit(FormBenloQuenda);
+    FormLowerLimit = new TFormLowerLimit(FormBenloQuenda);
 }
 
 void DestroyForms() {

@@ -2,13 +2,15 @@
 
 #include "ErrorDisplay.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QFontDatabase>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 #include <QThread>
 #include <exception>
 
@@ -42,6 +44,15 @@ void SetTextColor(QWidget* widget, const QColor& color) {
     widget->setPalette(p);
 }
 
+void SetFieldTextColor(QWidget* widget, const QColor& color) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Text, color);
+    const QPalette normal = QApplication::palette(widget);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(group, QPalette::ButtonText, normal.color(group, QPalette::ButtonText));
+    widget->setPalette(p);
+}
+
 void InstallFontSubstitutions() {
     QFont::insertSubstitutions(QString::fromUtf8(face::Gothic), {"IPAGothic", "IPAexGothic"});
     QFont::insertSubstitutions(QString::fromUtf8(face::PGothic), {"IPAPGothic", "IPAexGothic"});
@@ -50,7 +61,9 @@ void InstallFontSubstitutions() {
 }
 
 void SetFixedWindow(QWidget* window, int clientWidth, int clientHeight) {
-    window->setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+    // A dialog stays a dialog: X11 marks only dialogs transient for their owner.
+    const Qt::WindowType type = window->windowType() == Qt::Dialog ? Qt::Dialog : Qt::Window;
+    window->setWindowFlags(type | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint);
     window->setFixedSize(clientWidth, clientHeight);
@@ -65,6 +78,12 @@ TLMDButton::TLMDButton(QWidget* parent, const QString& caption, QRect geometry, 
     : QPushButton(caption, parent) {
     setGeometry(geometry);
     setFont(font);
+}
+
+void TLMDButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return QPushButton::keyPressEvent(event);
+    if (!event->isAutoRepeat()) click();
 }
 
 void TLMDButton::paintEvent(QPaintEvent*) {
@@ -151,11 +170,40 @@ void TComboBox::SetText(const QString& text) {
     lineEdit()->setCursorPosition(0); // show the start of a text wider than the field
 }
 
+void TComboBox::SetAccessibleName(const QString& name) {
+    setAccessibleName(name);
+    lineEdit()->setAccessibleName(name);
+}
+
+namespace {
+// One arrow of a spinner; while the spinner has the focus the two arrows
+// together show one focus frame around it.
+class TArrowButton : public QToolButton {
+  public:
+    using QToolButton::QToolButton;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QToolButton::paintEvent(event);
+        if (!parentWidget()->hasFocus()) return;
+        QPainter painter(this);
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        frame.rect = parentWidget()->rect().adjusted(2, 2, -2, -2).translated(-pos());
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+    }
+};
+} // namespace
+
 TUpDown::TUpDown(QWidget* parent, QRect geometry, int min, int max)
     : QWidget(parent), FMin(min), FMax(max) {
     setGeometry(geometry);
-    Up = new QToolButton(this);
-    Down = new QToolButton(this);
+    // The arrows keep the normal arrow colour inside a coloured panel.
+    SetFieldTextColor(this, palette().color(QPalette::Text));
+    Up = new TArrowButton(this);
+    Down = new TArrowButton(this);
+    Up->setAccessibleName("増やす");
+    Down->setAccessibleName("減らす");
     Up->setArrowType(Qt::UpArrow);
     Down->setArrowType(Qt::DownArrow);
     const int half = geometry.height() / 2;
@@ -174,6 +222,25 @@ TUpDown::TUpDown(QWidget* parent, QRect geometry, int min, int max)
 void TUpDown::SetPosition(int position) {
     // The position is a signed 16-bit value within the range.
     FPosition = std::clamp(static_cast<int>(static_cast<std::int16_t>(position)), FMin, FMax);
+}
+
+void TUpDown::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)
+        Click(event->key() == Qt::Key_Up);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void TUpDown::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    Up->update();
+    Down->update();
+}
+
+void TUpDown::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    Up->update();
+    Down->update();
 }
 
 void TUpDown::Click(bool up) {
@@ -251,6 +318,85 @@ void OnClicked(QAbstractButton* button, std::function<void()> handler) {
 void SetTabOrder(const std::vector<QWidget*>& order) {
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+namespace {
+// A spinner is a spin box for screen readers: its value, its range, and
+// increase and decrease actions that step it as the arrows do.
+class TUpDownAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+  public:
+    explicit TUpDownAccessible(TUpDown* upDown) : QAccessibleWidget(upDown, QAccessible::SpinBox) {}
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QVariant currentValue() const override { return UpDown()->Position(); }
+    void setCurrentValue(const QVariant&) override {} // only steps move it, as with the mouse
+    QVariant maximumValue() const override { return UpDown()->Max(); }
+    QVariant minimumValue() const override { return UpDown()->Min(); }
+    QVariant minimumStepSize() const override { return 1; }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << increaseAction() << decreaseAction();
+    }
+    void doAction(const QString& name) override {
+        if (name == increaseAction() || name == decreaseAction())
+            UpDown()->Click(name == increaseAction());
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+  private:
+    TUpDown* UpDown() const { return static_cast<TUpDown*>(widget()); }
+};
+
+// On Linux Qt names a combo box by its current text ("読取不可", "はい"); ours
+// is named by its setting and carries the text as its value.
+class TComboBoxAccessible : public QAccessibleWidget {
+  public:
+    explicit TComboBoxAccessible(TComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return Box()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.editable = true;
+        s.expandable = true;
+        return s;
+    }
+    QStringList actionNames() const override {
+        return QStringList(showMenuAction()) << QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override {
+        if (name == showMenuAction())
+            Box()->showPopup();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+  private:
+    TComboBox* Box() const { return static_cast<TComboBox*>(widget()); }
+};
+
+const char* const RoleProperty = "orvixAccessibleRole";
+
+QAccessibleInterface* AccessibleFactory(const QString&, QObject* object) {
+    if (auto* upDown = dynamic_cast<TUpDown*>(object)) return new TUpDownAccessible(upDown);
+    if (auto* box = dynamic_cast<TComboBox*>(object)) return new TComboBoxAccessible(box);
+    auto* widget = qobject_cast<QWidget*>(object);
+    const QVariant role = widget ? widget->property(RoleProperty) : QVariant();
+    if (role.isValid()) return new QAccessibleWidget(widget, QAccessible::Role(role.toInt()));
+    return nullptr;
+}
+} // namespace
+
+void SetAccessibleRole(QWidget* window, QAccessible::Role role) {
+    window->setProperty(RoleProperty, static_cast<int>(role));
+}
+
+void InstallAccessibility() {
+    QAccessible::installFactory(AccessibleFactory);
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font,

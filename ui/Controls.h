@@ -2,6 +2,7 @@
 // A small control layer that gives Qt widgets the behaviour the windows rely
 // on: positions in pixels, change handlers only on the operator's actions,
 // combo boxes whose selected item can be none while their field shows a text.
+#include <QAccessible>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -28,6 +29,8 @@ inline const char* const Arial = "Arial";
 
 QFont PixelFont(const char* family, int pixelHeight, bool bold = false);
 void SetTextColor(QWidget* widget, const QColor& color);
+// The text of a field in colour; its arrows keep the normal arrow colour.
+void SetFieldTextColor(QWidget* widget, const QColor& color);
 void InstallFontSubstitutions();
 
 // Places a window of the given client size centred on the screen, with a fixed
@@ -44,6 +47,8 @@ class TLMDButton : public QPushButton {
   protected:
     // The caption is drawn with a raised effect: a light copy below and right.
     void paintEvent(QPaintEvent* event) override;
+    // Return and Enter press the focused button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 class TShadowLabel : public QLabel {
@@ -72,6 +77,8 @@ class TComboBox : public QComboBox {
     // -1 selects nothing and keeps the text in the field.
     void SetItemIndex(int index);
     void SetText(const QString& text);
+    // Names the box and its text field, which is what takes the focus.
+    void SetAccessibleName(const QString& name);
     // Runs when the operator picks an item or edits the text.
     std::function<void()> OnChange;
 };
@@ -87,6 +94,12 @@ class TUpDown : public QWidget {
     void Click(bool up); // one operator step
     // Runs after an operator step moved the position.
     std::function<void()> OnClick;
+
+  protected:
+    // Up and Down step it when it has the focus.
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     QToolButton* Up;
@@ -131,6 +144,11 @@ class TStatusBar : public QFrame {
 void OnClicked(QAbstractButton* button, std::function<void()> handler);
 // The keyboard order of the widgets, first to last.
 void SetTabOrder(const std::vector<QWidget*>& order);
+
+// The role screen readers get for a window (dialog or frame).
+void SetAccessibleRole(QWidget* window, QAccessible::Role role);
+// Spinners as spin boxes and windows with their roles, for screen readers.
+void InstallAccessibility();
 
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font,
                   const QColor& color = Qt::black);

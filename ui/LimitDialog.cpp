@@ -5,9 +5,9 @@
 
 #include <QButtonGroup>
 
-TLimitDialog::TLimitDialog(int clientHeight, int buttonTop, const char* caption, int targetEdit,
-                           const std::array<TLimitRow, 5>& table)
-    : CaptionText(caption), TargetEdit(targetEdit), Table(table) {
+TLimitDialog::TLimitDialog(QWidget* owner, int clientHeight, int buttonTop, const char* caption,
+                           int targetEdit, const std::array<TLimitRow, 5>& table)
+    : QDialog(owner), CaptionText(caption), TargetEdit(targetEdit), Table(table) {
     SetFixedWindow(this, 205, clientHeight);
     setModal(true);
     setFont(PixelFont(face::SansSerif, 11));
@@ -49,8 +49,13 @@ void TLimitDialog::FormShow() {
 void TLimitDialog::PutCaptions(int ratedVoltage) {
     for (const auto& row : Table) {
         if (row.Rated != ratedVoltage) continue;
-        for (std::size_t i = 0; i < 4; ++i)
-            RadioButton[i]->setText(row.Captions[i]);
+        for (std::size_t i = 0; i < 4; ++i) {
+            const QString caption = row.Captions[i];
+            RadioButton[i]->setText(caption);
+            // Read out as "15 %, 265 V" rather than the blanks of the column layout.
+            RadioButton[i]->setAccessibleName(
+                QString("%1 %, %2 V").arg(caption.left(4).trimmed(), caption.right(3).trimmed()));
+        }
     }
 }
 

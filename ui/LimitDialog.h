@@ -14,8 +14,8 @@ struct TLimitRow {
 
 class TLimitDialog : public QDialog {
   public:
-    TLimitDialog(int clientHeight, int buttonTop, const char* caption, int targetEdit,
-                 const std::array<TLimitRow, 5>& table);
+    TLimitDialog(QWidget* owner, int clientHeight, int buttonTop, const char* caption,
+                 int targetEdit, const std::array<TLimitRow, 5>& table);
 
     void FormCreate();
     void LMDButton1Click(); // OK

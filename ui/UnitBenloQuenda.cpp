@@ -30,6 +30,7 @@ QIcon WindowIcon() {
 
 TFormBenloQuenda::TFormBenloQuenda() {
     SetFixedWindow(this, 488, 348);
+    SetAccessibleRole(this, QAccessible::Window);
     setFont(PixelFont(face::SansSerif, 11));
     setWindowIcon(WindowIcon());
     BuildFrame();
@@ -113,9 +114,17 @@ void TFormBenloQuenda::BuildSettings() {
     label(2, "入力電源の下限値(V)", {8, 168}, g11);
     edit(2, {136, 164, 77, 21}, g9, 2);
     LMDButton[7] = new TLMDButton(Panel1, "設定", {212, 164, 37, 22}, g11);
+    // The two "設定" buttons told apart by the limit each one sets.
+    for (int n : {6, 7}) {
+        auto* b = LMDButton[static_cast<std::size_t>(n)];
+        const QString limit = Label[static_cast<std::size_t>(n - 5)]->text();
+        b->setAccessibleName("設定 " + limit);
+        b->setAccessibleDescription(limit + "を表から選ぶ");
+    }
     label(3, "UPSシャットダウン遅延時間（分）", {8, 200}, g11);
     edit(3, {192, 198, 46, 21}, g9, 3);
     UpDown[3] = new TUpDown(Panel1, {240, 196, 16, 24}, 1, 600);
+    UpDown[3]->setAccessibleName(Label[3]->text());
     label(4, "周波数誤差の設定(Hz）", {8, 232}, g11);
     combo(1, {152, 228, 97, 21}, g9, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, 4);
     label(5, "隔週の自己テスト", {8, 264}, g11);
@@ -167,6 +176,7 @@ void TFormBenloQuenda::BuildOutletGroup() {
     label(14, "遅延時間の設定（０～4,000秒）", {268, 355}, p11, Blue);
     AddEdit(4, {416, 351, 54, 21}, p9, 14, Blue);
     UpDown[4] = new TUpDown(Panel1, {470, 348, 16, 24}, 0, 4000);
+    UpDown[4]->setAccessibleName(Label[14]->text());
     label(19, "商用電源で運転中", {8, 380}, p11b, Blue);
     label(15, "過負荷時のシャットダウン", {8, 410}, p11, Blue);
     label(21, "過負荷解消後の自動供給", {268, 410}, p11, Blue);
@@ -179,6 +189,12 @@ void TFormBenloQuenda::BuildOutletGroup() {
     combo(11, this, {401, 440, 82, 21}, p9, 16, Red);
     combo(12, this, {160, 472, 93, 21}, g9, 17, Red);
     combo(13, this, {401, 472, 82, 21}, g9, 18, Red);
+    // Two rows share a caption under different headings; the heading tells them apart.
+    for (auto [c, heading] : {std::pair{10, 19}, {14, 19}, {11, 20}, {12, 20}, {13, 20}}) {
+        auto* box = ComboBox[static_cast<std::size_t>(c)];
+        box->SetAccessibleName(box->accessibleName() + "、" +
+                               Label[static_cast<std::size_t>(heading)]->text());
+    }
     ComboBox[10]->setEnabled(false);
     ComboBox[9]->OnChange = [this] { ComboBox9Change(); };
     UpDown[4]->OnClick = [this] { UpDown4Click(); };
@@ -202,8 +218,8 @@ void TFormBenloQuenda::AddCombo(int n, QWidget* parent, QRect at, const QFont& f
                                 const QStringList& items, int labelNo, QColor color) {
     auto* c = new TComboBox(parent, at, font, items);
     c->SetText(Unreadable);
-    c->setAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
-    SetTextColor(c, color);
+    c->SetAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
+    SetFieldTextColor(c, color);
     ComboBox[static_cast<std::size_t>(n)] = c;
 }
 

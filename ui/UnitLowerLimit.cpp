@@ -22,5 +22,5 @@ const std::array<TLimitRow, 5> LowerLimits = {{
 }};
 } // namespace
 
-TFormLowerLimit::TFormLowerLimit()
-    : TLimitDialog(184, 152, "入力電源の下限値(V)", 2, LowerLimits) {}
+TFormLowerLimit::TFormLowerLimit(QWidget* owner)
+    : TLimitDialog(owner, 184, 152, "入力電源の下限値(V)", 2, LowerLimits) {}

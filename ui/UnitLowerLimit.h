@@ -4,7 +4,7 @@
 
 class TFormLowerLimit : public TLimitDialog {
   public:
-    TFormLowerLimit();
+    explicit TFormLowerLimit(QWidget* owner);
 };
 
 extern TFormLowerLimit* FormLowerLimit;

@@ -9,6 +9,7 @@ TFormNormalInputVoltage* FormNormalInputVoltage = nullptr;
 
 TFormNormalInputVoltage::TFormNormalInputVoltage() {
     SetFixedWindow(this, 186, 155);
+    SetAccessibleRole(this, QAccessible::Dialog);
     setFont(PixelFont(face::SansSerif, 11));
     RadioGroup1 = new TRadioGroup(
         this, " Please Select ", {0, 0, 185, 153}, font(),

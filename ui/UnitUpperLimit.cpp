@@ -25,8 +25,8 @@ const std::array<TLimitRow, 5> UpperLimits = {{
 }};
 } // namespace
 
-TFormUpperLimit::TFormUpperLimit()
-    : TLimitDialog(192, 156, "入力電源の上限値(V)", 1, UpperLimits) {}
+TFormUpperLimit::TFormUpperLimit(QWidget* owner)
+    : TLimitDialog(owner, 192, 156, "入力電源の上限値(V)", 1, UpperLimits) {}
 
 void TFormUpperLimit::FormShow() {
     RadioButton[3]->setEnabled(true);

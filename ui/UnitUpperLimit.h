@@ -4,7 +4,7 @@
 
 class TFormUpperLimit : public TLimitDialog {
   public:
-    TFormUpperLimit();
+    explicit TFormUpperLimit(QWidget* owner);
 
   protected:
     void FormShow() override;

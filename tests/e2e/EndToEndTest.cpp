@@ -5,6 +5,7 @@
 #include "UnitNormalInputVoltage.h"
 #include "UnitUpperLimit.h"
 
+#include <QApplication>
 #include <QTest>
 #include <csignal>
 #include <cstdio>
@@ -17,10 +18,13 @@ class EndToEnd : public UiTest {
     std::unique_ptr<SimProcess> Sim;
     std::string StateFile = TempPath("state"), LogFile = TempPath("log");
 
-    void Start(std::vector<std::string> args) {
+    void StartSim(std::vector<std::string> args) {
         args.insert(args.end(), {"--state", StateFile, "--log", LogFile});
         Sim = std::make_unique<SimProcess>(args);
         setenv("ORVIX_COM1", Sim->Path().c_str(), 1);
+    }
+    void Start(std::vector<std::string> args) {
+        StartSim(std::move(args));
         ChooseVoltage(3); // 230 V
         QTest::mouseClick(Main().RadioGroup1->Button(0), Qt::LeftButton);
     }
@@ -217,3 +221,34 @@ INSTANTIATE_TEST_SUITE_P(E2E, SlowUps,
                          ::testing::Values(std::vector<std::string>{"--reply-delay", "250"},
                                            std::vector<std::string>{"--reply-delay", "100",
                                                                     "--reply-jitter", "200"}));
+
+TEST_F(EndToEnd, TheKeyboardAloneConnectsChoosesALimitSavesAndDisconnects) {
+    StartSim({});
+    FormNormalInputVoltage->show();
+    Activate(FormNormalInputVoltage);
+    Keys({Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Return});
+    ASSERT_EQ(FormNormalInputVoltage->RatedVoltage, 230);
+    auto& w = Main();
+    Activate(&w);
+    Keys({Qt::Key_Space, Qt::Key_Tab, Qt::Key_Return}); // COM 1, "接続"
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+
+    ASSERT_TRUE(TabTo(w.LMDButton[6]));
+    QTimer::singleShot(0, [&] {
+        if (RunUntil([&] { return QApplication::activeWindow() == FormUpperLimit; }))
+            Keys({Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Return});
+        FormUpperLimit->close();
+    });
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Field(1), "288");
+
+    Activate(&w);
+    ASSERT_TRUE(TabTo(w.LMDButton[4])); // "データの登録"
+    Key(Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(WaitStatus(" Saving Complete"));
+    ASSERT_TRUE(TabTo(w.LMDButton[2])); // "切断"
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(FormNormalInputVoltage->EndRequested);
+    EXPECT_EQ(w.ComPort1.PortState(), TPortState::PortClosed);
+    EXPECT_TRUE(Boxes.empty());
+}

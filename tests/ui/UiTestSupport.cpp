@@ -5,6 +5,7 @@
 #include "UnitNormalInputVoltage.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QTest>
 
@@ -25,6 +26,12 @@ void UiTest::TearDown() {
     DestroyForms();
 }
 
+void UiTest::Restart() {
+    DestroyForms();
+    CreateForms();
+    Boxes.clear();
+}
+
 void UiTest::ChooseVoltage(int item) {
     FormNormalInputVoltage->show();
     if (item >= 0)
@@ -42,4 +49,34 @@ TFormBenloQuenda& UiTest::Main() {
 
 std::string UiTest::Status() {
     return FormBenloQuenda->StatusBar1->PanelText(1).toStdString();
+}
+
+void UiTest::Activate(QWidget* window) {
+    QCoreApplication::processEvents(); // what the platform still has queued comes first
+    QApplication::setActiveWindow(window);
+    RunUntil([window] {
+        return QApplication::focusWidget() && QApplication::focusWidget()->window() == window;
+    });
+}
+
+void UiTest::Key(int key, Qt::KeyboardModifiers modifiers) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << "no widget has the focus for key " << key;
+    QTest::keyClick(focus, Qt::Key(key), modifiers);
+}
+
+void UiTest::Keys(std::initializer_list<int> keys) {
+    for (int key : keys)
+        Key(key);
+}
+
+bool UiTest::TabTo(QWidget* target) {
+    for (int i = 0; i < 60; ++i) {
+        const QWidget* focus = QApplication::focusWidget();
+        if (focus == target || (focus && focus->focusProxy() == target) ||
+            (focus && focus->parentWidget() == target && qobject_cast<QComboBox*>(target)))
+            return true;
+        Key(Qt::Key_Tab);
+    }
+    return false;
 }

@@ -4,7 +4,9 @@
 #include "LinkTestSupport.h"
 
 #include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@ class UiTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Fresh windows, for a table of cases in one test.
+    void Restart();
     // Boxes seen so far, as "caption: text".
     std::vector<std::string> Boxes;
     // Picks a rated voltage (-1: none) in the start dialog and presses OK.
@@ -23,6 +27,14 @@ class UiTest : public ::testing::Test {
     void Press(int button);
     TFormBenloQuenda& Main();
     std::string Status();
+
+    // The keyboard as a person uses it: the window becomes active (a window
+    // manager's part), keys go to the focused widget, Tab moves until target
+    // has the focus.
+    static void Activate(QWidget* window);
+    static void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    static void Keys(std::initializer_list<int> keys);
+    static bool TabTo(QWidget* target);
 
   private:
     QTimer BoxCloser;

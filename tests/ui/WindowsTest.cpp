@@ -341,3 +341,24 @@ TEST_F(Windows, CaptionsCarryTheProjectVersion) {
         << Main().windowTitle().toStdString();
     EXPECT_TRUE(Main().LMDSimpleLabel2->text().endsWith(" " ORVIX_VERSION));
 }
+
+TEST_F(Windows, ArrowsKeepTheNormalArrowColourInColouredRows) {
+    ChooseVoltage(3);
+    auto& w = Main();
+    w.ComboBox[11]->setEnabled(true);
+    const std::pair<QWidget*, QRect> arrows[] = {
+        {w.UpDown[3], w.UpDown[3]->rect()},
+        {w.UpDown[4], w.UpDown[4]->rect()},
+        {w.ComboBox[9], QRect(w.ComboBox[9]->width() - 16, 0, 16, w.ComboBox[9]->height())},
+        {w.ComboBox[11], QRect(w.ComboBox[11]->width() - 16, 0, 16, w.ComboBox[11]->height())}};
+    for (const auto& [widget, area] : arrows) {
+        const QImage image = widget->grab(area).toImage();
+        int coloured = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                coloured += c == QColor(0, 0, 255) || c == QColor(255, 0, 0);
+            }
+        EXPECT_EQ(coloured, 0) << widget->accessibleName().toStdString();
+    }
+}
