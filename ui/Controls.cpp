@@ -139,7 +139,9 @@ void TEdit::SetText(const QString& text) {
 
 TComboBox::TComboBox(QWidget* parent, QRect geometry, const QFont& font, const QStringList& items)
     : QComboBox(parent) {
-    setEditable(true);
+    // Editable through its own field; unlike setEditable(true) this leaves the
+    // drop-down list to be built when it first drops down, which shortens start-up.
+    setLineEdit(new QLineEdit(this));
     setInsertPolicy(QComboBox::NoInsert);
     addItems(items);
     setGeometry(geometry);
@@ -399,12 +401,27 @@ void InstallAccessibility() {
     QAccessible::installFactory(AccessibleFactory);
 }
 
+namespace {
+// A label as wide as its text, measured when its window is first shown rather
+// than at start, where laying out every caption in its font costs time.
+class TAutoSizeLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    bool event(QEvent* event) override {
+        const bool done = QLabel::event(event);
+        if (event->type() == QEvent::Polish && !testAttribute(Qt::WA_Resized)) adjustSize();
+        return done;
+    }
+};
+} // namespace
+
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font,
                   const QColor& color) {
-    auto* label = new QLabel(caption, parent);
+    auto* label = new TAutoSizeLabel(caption, parent);
     label->setFont(font);
     SetTextColor(label, color);
-    label->adjustSize();
     label->move(at);
     return label;
 }
