@@ -291,6 +291,7 @@ TStatusBar::TStatusBar(QWidget* parent, QRect geometry, int firstWidth, const QS
     setGeometry(geometry);
     setAutoFillBackground(true);
     setFont(QApplication::font("QStatusBar"));
+    SetAccessibleRole(this, QAccessible::StatusBar);
     const int h = geometry.height() - 2;
     for (int i = 0; i < 2; ++i) {
         Panels[i] = new QLabel(this);
@@ -393,8 +394,8 @@ QAccessibleInterface* AccessibleFactory(const QString&, QObject* object) {
 }
 } // namespace
 
-void SetAccessibleRole(QWidget* window, QAccessible::Role role) {
-    window->setProperty(RoleProperty, static_cast<int>(role));
+void SetAccessibleRole(QWidget* widget, QAccessible::Role role) {
+    widget->setProperty(RoleProperty, static_cast<int>(role));
 }
 
 void InstallAccessibility() {

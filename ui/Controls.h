@@ -145,8 +145,8 @@ void OnClicked(QAbstractButton* button, std::function<void()> handler);
 // The keyboard order of the widgets, first to last.
 void SetTabOrder(const std::vector<QWidget*>& order);
 
-// The role screen readers get for a window (dialog or frame).
-void SetAccessibleRole(QWidget* window, QAccessible::Role role);
+// The role screen readers get for a window (dialog or frame) or a plain widget.
+void SetAccessibleRole(QWidget* widget, QAccessible::Role role);
 // Spinners as spin boxes and windows with their roles, for screen readers.
 void InstallAccessibility();
 

@@ -62,6 +62,7 @@ void TFormBenloQuenda::BuildFrame() {
     Panel1->setGeometry(0, 0, 489, 505);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setFont(PixelFont(face::PGothic, 9, true));
+    SetAccessibleRole(Panel1, QAccessible::Pane); // a panel, not a second window
     SetTextColor(Panel1, Blue);
 
     LMDSimpleLabel1 = new TShadowLabel(Panel1, "Orvix Sine / Benlo / Quenda", {8, 6, 225, 24},

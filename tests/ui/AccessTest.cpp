@@ -57,7 +57,7 @@ TEST_F(Access, LimitDialogsOpenAndChooseFromTheKeyboard) {
         {6, {Qt::Key_Space, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, 1, "読取不可", -1},
     };
     for (const auto& c : cases) {
-        Restart(); // the dialog's focus starts on its first button
+        Restart();        // the dialog's focus starts on its first button
         ChooseVoltage(3); // 230 V
         auto& w = Main();
         Activate(&w);
@@ -102,6 +102,8 @@ TEST_F(Access, WindowsAreDialogsOrFramesAndTheLimitDialogsStayOverTheMainWindow)
     const std::pair<QWidget*, QAccessible::Role> windows[] = {
         {FormNormalInputVoltage, QAccessible::Dialog},
         {FormBenloQuenda, QAccessible::Window}, // a frame over AT-SPI
+        {FormBenloQuenda->Panel1, QAccessible::Pane},
+        {FormBenloQuenda->StatusBar1, QAccessible::StatusBar},
         {FormUpperLimit, QAccessible::Dialog},
         {FormLowerLimit, QAccessible::Dialog}};
     for (const auto& [window, role] : windows)
