@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package, unpacks it into a temporary root, checks what it
 # installs and starts the installed program offscreen.
-# Arguments: build directory, application id, version.
+# Arguments: build directory, application id, version, source directory.
 set -euo pipefail
-build=$1 id=$2 version=$3
+build=$1 id=$2 version=$3 source=$4
 for tool in cpack dpkg-deb dpkg-shlibdeps; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -31,6 +31,11 @@ for file in bin/orvix-config bin/orvix-ups-sim share/man/man1/orvix-config.1 sha
   [ -s "$root/usr/$file" ] || fail "missing /usr/$file"
 done
 grep -q "<release version=\"$version\"" "$share/metainfo/$id.metainfo.xml" || fail "metainfo release"
+# The README shows the icon as exported.
+if command -v compare >/dev/null; then
+  [ "$(compare -metric AE "$source/docs/icon.png" "$share/icons/hicolor/48x48/apps/$id.png" null: 2>&1)" = 0 ] ||
+    fail "docs/icon.png is not the exported 48 px icon"
+fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$share/applications/$id.desktop" || fail "desktop entry"
 fi
