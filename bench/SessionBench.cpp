@@ -61,7 +61,20 @@ int main(int argc, char** argv) {
     }
     const double read = Report("connect to \" Reading data from UPS completed\"", reads, readFloor);
     const double save = Report("save to \" Saving Complete\"", saves, saveFloor);
-    DestroyForms(); // frees the port for orvix-ups
+
+    // The end of the program in the middle of a read: the window closes, the
+    // windows are destroyed and the port with them (which frees it for orvix-ups).
+    QTest::mouseClick(w.LMDButton[3], Qt::LeftButton);
+    RunFor(900);
+    const auto start = Clock::now();
+    w.close();
+    const auto closed = Clock::now();
+    DestroyForms();
+    const auto destroyed = Clock::now();
+    std::printf("closing during a read: window closed after %.1f ms, windows and port gone after "
+                "%.1f ms\n",
+                std::chrono::duration<double, std::milli>(closed - start).count(),
+                std::chrono::duration<double, std::milli>(destroyed - start).count());
     ReportCliFigures(sim.Path(), read, save);
     return 0;
 }
