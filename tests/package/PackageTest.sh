@@ -24,7 +24,13 @@ done
 root=$work/root
 dpkg -x "$deb" "$root"
 share=$root/usr/share
-for file in bin/orvix-config bin/orvix-ups-sim share/man/man1/orvix-config.1 share/man/man1/orvix-ups-sim.1 \
+programs=(orvix-config orvix-ups-sim)
+[ -x "$build/bin/orvix-ups" ] && programs+=(orvix-ups)
+for program in "${programs[@]}"; do
+  [ -x "$root/usr/bin/$program" ] || fail "missing /usr/bin/$program"
+  [ -s "$share/man/man1/$program.1" ] || fail "missing the man page of $program"
+done
+for file in \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/16x16/apps/$id.png share/icons/hicolor/32x32/apps/$id.png \
     share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg; do
