@@ -44,9 +44,8 @@ void SetTextColor(QWidget* widget, const QColor& color) {
     widget->setPalette(p);
 }
 
-void SetFieldTextColor(QWidget* widget, const QColor& color) {
+void KeepNormalArrowColour(QWidget* widget) {
     QPalette p = widget->palette();
-    p.setColor(QPalette::Text, color);
     const QPalette normal = QApplication::palette(widget);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         p.setColor(group, QPalette::ButtonText, normal.color(group, QPalette::ButtonText));
@@ -200,8 +199,7 @@ class TArrowButton : public QToolButton {
 TUpDown::TUpDown(QWidget* parent, QRect geometry, int min, int max)
     : QWidget(parent), FMin(min), FMax(max) {
     setGeometry(geometry);
-    // The arrows keep the normal arrow colour inside a coloured panel.
-    SetFieldTextColor(this, palette().color(QPalette::Text));
+    KeepNormalArrowColour(this); // inside a coloured panel
     Up = new TArrowButton(this);
     Down = new TArrowButton(this);
     Up->setAccessibleName("増やす");
@@ -402,27 +400,13 @@ void InstallAccessibility() {
     QAccessible::installFactory(AccessibleFactory);
 }
 
-namespace {
-// A label as wide as its text, measured when its window is first shown rather
-// than at start, where laying out every caption in its font costs time.
-class TAutoSizeLabel : public QLabel {
-  public:
-    using QLabel::QLabel;
-
-  protected:
-    bool event(QEvent* event) override {
-        const bool done = QLabel::event(event);
-        if (event->type() == QEvent::Polish && !testAttribute(Qt::WA_Resized)) adjustSize();
-        return done;
-    }
-};
-} // namespace
-
 QLabel* MakeLabel(QWidget* parent, const QString& caption, QPoint at, const QFont& font,
                   const QColor& color) {
-    auto* label = new TAutoSizeLabel(caption, parent);
+    auto* label = new QLabel(caption, parent);
     label->setFont(font);
     SetTextColor(label, color);
+    // Not resized here: Qt sizes a widget that was never resized to its text
+    // when it is first shown, which spares laying out every caption at start.
     label->move(at);
     return label;
 }

@@ -29,8 +29,9 @@ inline const char* const Arial = "Arial";
 
 QFont PixelFont(const char* family, int pixelHeight, bool bold = false);
 void SetTextColor(QWidget* widget, const QColor& color);
-// The text of a field in colour; its arrows keep the normal arrow colour.
-void SetFieldTextColor(QWidget* widget, const QColor& color);
+// Arrows are drawn in the button text colour: a control in a coloured row
+// keeps them in the normal one.
+void KeepNormalArrowColour(QWidget* widget);
 void InstallFontSubstitutions();
 
 // Places a window of the given client size centred on the screen, with a fixed

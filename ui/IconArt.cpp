@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPolygon>
+#include <array>
 
 namespace {
 // A small plug over a battery, in the 16 basic colours.
@@ -10,13 +11,12 @@ struct TShape {
     QPolygon Outline;
 };
 
-const TShape* Shapes(std::size_t& count) {
-    static const TShape shapes[] = {
+const std::array<TShape, 3>& Shapes() {
+    static const std::array<TShape, 3> shapes = {{
         {qRgb(0, 128, 0), QPolygon({{4, 10}, {26, 10}, {26, 26}, {4, 26}})},
         {qRgb(0, 0, 0), QPolygon({{26, 14}, {29, 14}, {29, 22}, {26, 22}})},
         {qRgb(255, 255, 0), QPolygon({{17, 12}, {10, 19}, {15, 19}, {13, 25}, {20, 17}, {15, 17}})},
-    };
-    count = std::size(shapes);
+    }};
     return shapes;
 }
 } // namespace
@@ -27,11 +27,9 @@ void PaintIcon(QPainter& painter, int size) {
     painter.setRenderHint(QPainter::Antialiasing, size != 32);
     painter.scale(size / 32.0, size / 32.0);
     painter.setPen(QPen(Qt::black, 0));
-    std::size_t count = 0;
-    const TShape* shapes = Shapes(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        painter.setBrush(QColor(shapes[i].Fill));
-        painter.drawPolygon(shapes[i].Outline);
+    for (const TShape& shape : Shapes()) {
+        painter.setBrush(QColor(shape.Fill));
+        painter.drawPolygon(shape.Outline);
     }
     painter.restore();
 }
@@ -41,15 +39,13 @@ QString IconSvg() {
     QString svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                   "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" "
                   "viewBox=\"0 0 32 32\">\n";
-    std::size_t count = 0;
-    const TShape* shapes = Shapes(count);
-    for (std::size_t i = 0; i < count; ++i) {
+    for (const TShape& shape : Shapes()) {
         QString points;
-        for (const QPoint& p : shapes[i].Outline)
+        for (const QPoint& p : shape.Outline)
             points += QString("%1,%2 ").arg(p.x() + 0.5).arg(p.y() + 0.5);
         svg += QString("  <polygon points=\"%1\" fill=\"%2\" stroke=\"#000000\" "
                        "stroke-width=\"1\"/>\n")
-                   .arg(points.trimmed(), QColor(shapes[i].Fill).name());
+                   .arg(points.trimmed(), QColor(shape.Fill).name());
     }
     return svg + "</svg>\n";
 }

@@ -220,7 +220,8 @@ void TFormBenloQuenda::AddCombo(int n, QWidget* parent, QRect at, const QFont& f
     auto* c = new TComboBox(parent, at, font, items);
     c->SetText(Unreadable);
     c->SetAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());
-    SetFieldTextColor(c, color);
+    SetTextColor(c, color);
+    KeepNormalArrowColour(c);
     ComboBox[static_cast<std::size_t>(n)] = c;
 }
 

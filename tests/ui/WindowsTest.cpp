@@ -112,6 +112,10 @@ TEST_F(Windows, MainWindowStartsWithEveryValueUnreadAndItsLayout) {
         EXPECT_GE(hidden->mapTo(&w, QPoint(0, 0)).y(), 327);
     }
     EXPECT_EQ(w.Label[12]->pos(), QPoint(8, 333));
+    for (int l = 1; l <= 21; ++l) // each label as large as its caption
+        EXPECT_EQ(w.Label[static_cast<std::size_t>(l)]->size(),
+                  w.Label[static_cast<std::size_t>(l)]->sizeHint())
+            << l;
     EXPECT_FALSE(w.Timer1.isActive());
     EXPECT_EQ(w.ComPort1.PortState(), TPortState::PortClosed);
     EXPECT_EQ(w.MaskEdit[1]->accessibleName(), "入力電源の上限値(V)");
@@ -221,6 +225,7 @@ TEST_F(Windows, LimitDialogsOfferTheRowsOfTheRatedVoltage) {
     EXPECT_EQ(FormUpperLimit->size(), QSize(205, 192));
     EXPECT_EQ(FormLowerLimit->size(), QSize(205, 184));
     EXPECT_EQ(FormLowerLimit->LMDButton1->geometry(), QRect(20, 152, 75, 25));
+    EXPECT_EQ(FormUpperLimit->Label2->geometry(), QRect(116, 16, 63, 20));
 }
 
 TEST_F(Windows, LimitDialogOkCopiesTheLastThreeCharacters) {
