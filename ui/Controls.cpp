@@ -108,12 +108,20 @@ TShadowLabel::TShadowLabel(QWidget* parent, const QString& caption, QRect geomet
                            const QFont& font, int depth)
     : QLabel(caption, parent), Depth(depth) {
     setGeometry(geometry);
-    // The caption and its shadow stay inside the label's box.
-    QFont fitted = font;
-    while (fitted.pixelSize() > 8 &&
-           QFontMetrics(fitted).horizontalAdvance(caption) > geometry.width() - depth)
-        fitted.setPixelSize(fitted.pixelSize() - 1);
-    setFont(fitted);
+    setFont(font);
+}
+
+bool TShadowLabel::event(QEvent* event) {
+    // The caption and its shadow stay inside the label's box. Fitted when the
+    // window is first shown: each size tried loads a font of its own.
+    if (event->type() == QEvent::Polish) {
+        QFont fitted = font();
+        while (fitted.pixelSize() > 8 &&
+               QFontMetrics(fitted).horizontalAdvance(text()) > width() - Depth)
+            fitted.setPixelSize(fitted.pixelSize() - 1);
+        setFont(fitted);
+    }
+    return QLabel::event(event);
 }
 
 void TShadowLabel::paintEvent(QPaintEvent*) {
@@ -138,13 +146,14 @@ void TEdit::SetText(const QString& text) {
 
 TComboBox::TComboBox(QWidget* parent, QRect geometry, const QFont& font, const QStringList& items)
     : QComboBox(parent) {
-    // Editable through its own field; unlike setEditable(true) this leaves the
-    // drop-down list to be built when it first drops down, which shortens start-up.
+    // Editable through its own field; unlike setEditable(true) this does not
+    // build the drop-down list before it is needed.
     setLineEdit(new QLineEdit(this));
     setInsertPolicy(QComboBox::NoInsert);
     addItems(items);
     setGeometry(geometry);
     setFont(font);
+    Constructed = true;
     setCurrentIndex(-1);
     // Only the operator's actions run the change handler.
     connect(this, &QComboBox::activated, this, [this](int) {
@@ -169,6 +178,14 @@ void TComboBox::SetItemIndex(int index) {
 void TComboBox::SetText(const QString& text) {
     setEditText(text);
     lineEdit()->setCursorPosition(0); // show the start of a text wider than the field
+}
+
+void TComboBox::changeEvent(QEvent* event) {
+    // Qt builds the drop-down list to hand it a new font. The font given at
+    // construction needs no such thing: the list takes the box's font when it
+    // is built on its first drop-down, and start-up is shorter.
+    if (event->type() == QEvent::FontChange && !Constructed) return QWidget::changeEvent(event);
+    QComboBox::changeEvent(event);
 }
 
 void TComboBox::SetAccessibleName(const QString& name) {

@@ -58,6 +58,7 @@ class TShadowLabel : public QLabel {
                  int depth);
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
@@ -82,6 +83,12 @@ class TComboBox : public QComboBox {
     void SetAccessibleName(const QString& name);
     // Runs when the operator picks an item or edits the text.
     std::function<void()> OnChange;
+
+  protected:
+    void changeEvent(QEvent* event) override;
+
+  private:
+    bool Constructed = false;
 };
 
 // A vertical pair of arrows beside an edit field, not bound to it.

@@ -4,6 +4,7 @@
 #include "UnitNormalInputVoltage.h"
 #include "UnitUpperLimit.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
@@ -112,6 +113,11 @@ TEST_F(Windows, MainWindowStartsWithEveryValueUnreadAndItsLayout) {
         EXPECT_GE(hidden->mapTo(&w, QPoint(0, 0)).y(), 327);
     }
     EXPECT_EQ(w.Label[12]->pos(), QPoint(8, 333));
+    for (auto* title : {w.LMDSimpleLabel1, w.LMDSimpleLabel2}) // the titles fit their boxes
+        EXPECT_LE(QFontMetrics(title->font()).horizontalAdvance(title->text()), title->width() - 3);
+    w.ComboBox[1]->showPopup(); // the list is built when it drops down, in the box's font
+    EXPECT_EQ(w.ComboBox[1]->view()->font(), w.ComboBox[1]->font());
+    w.ComboBox[1]->hidePopup();
     for (int l = 1; l <= 21; ++l) // each label as large as its caption
         EXPECT_EQ(w.Label[static_cast<std::size_t>(l)]->size(),
                   w.Label[static_cast<std::size_t>(l)]->sizeHint())
