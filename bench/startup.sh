@@ -39,7 +39,6 @@ coproc EVENTS {
 pids+=($EVENTS_PID)
 sleep 0.3 # xev selects its events
 
-now() { echo "${EPOCHREALTIME/./}"; }
 # The time of the next event of a kind, waiting up to 10 s.
 next() {
   local stamp kind
@@ -51,18 +50,15 @@ next() {
 }
 drain() { while read -r -t 0.2 -u "${EVENTS[0]}" _; do :; done; }
 
-simulator() {
-  fifo=$work/sim; rm -f "$fifo"; mkfifo "$fifo"
-  "$build/bin/orvix-ups-sim" >"$fifo" &
-  sim=$!
-  pids+=($sim)
-  read -r terminal <"$fifo"
-}
-simulator
+fifo=$work/sim
+mkfifo "$fifo"
+"$build/bin/orvix-ups-sim" >"$fifo" &
+pids+=($!)
+read -r terminal <"$fifo"
 
 first_window() { # program: tenths of a millisecond from start to its first window mapped
   local start mapped app
-  start=$(now)
+  start=${EPOCHREALTIME/./}
   ORVIX_COM1=$terminal "$build/bin/$1" 2>/dev/null &
   app=$!
   mapped=$(next MapNotify)
@@ -105,12 +101,12 @@ exit_time() { # label, "open" to connect first, extra environment...
     sleep 3                      # the read ends; the port stays open
   fi
   drain
-  clicked=$(now)
+  clicked=${EPOCHREALTIME/./}
   click 572 302 & # 切断; xdotool itself takes about 100 ms to return
   local clicker=$!
   unmapped=$(next UnmapNotify)
   wait $app 2>/dev/null || true
-  ended=$(now)
+  ended=${EPOCHREALTIME/./}
   wait $clicker
   drain
   printf '  %-34s %6.1f ms (click to unmap %5.1f ms)\n' "$label" \
