@@ -1,48 +1,26 @@
 // Serial link figures on a pseudo-terminal: latency from a byte written at the
 // far end to OnTriggerAvail on the user-interface thread, the cost of an idle
-// open port, and receive throughput into a handler.
+// open port, and receive throughput into a handler. The same source builds for
+// Windows and runs under Wine (there the far end is one relay hop further).
 #include "ApdComPort.h"
 #include "LinkTestSupport.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <dirent.h>
-#include <fstream>
+#include <cstdlib>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-long ContextSwitches() {
-    long total = 0;
-    DIR* d = opendir("/proc/self/task");
-    while (dirent* e = readdir(d)) {
-        if (e->d_name[0] == '.') continue;
-        std::ifstream status(std::string("/proc/self/task/") + e->d_name + "/status");
-        std::string key;
-        long value;
-        while (status >> key) {
-            if (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") {
-                status >> value;
-                total += value;
-            }
-        }
-    }
-    closedir(d);
-    return total;
-}
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    TestHost host(argc, argv);
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    TestPty pty;
-    setenv("ORVIX_COM1", pty.Path.c_str(), 1);
+    TestPty pty(1);
 
     TApdComPort port;
     port.SetBaud(4800);
@@ -79,9 +57,12 @@ int main(int argc, char** argv) {
     RunFor(idleSeconds * 1000);
     const double wall = std::chrono::duration<double, std::milli>(Clock::now() - wall0).count();
     const double cpu = CpuMs() - cpu0;
-    std::printf("idle open port for %d s: CPU %.3f %% (%.1f ms), %.1f wake-ups/s (all threads)\n",
-                idleSeconds, 100.0 * cpu / wall, cpu,
-                (ContextSwitches() - switches0) * 1000.0 / wall);
+    std::printf("idle open port for %d s: CPU %.3f %% (%.1f ms)", idleSeconds, 100.0 * cpu / wall,
+                cpu);
+    if (switches0 >= 0)
+        std::printf(", %.1f wake-ups/s (all threads)",
+                    (ContextSwitches() - switches0) * 1000.0 / wall);
+    std::printf("\n");
 
     // Throughput: 1 MiB through the receive path into the handler.
     const std::size_t total = 1 << 20;
@@ -97,6 +78,7 @@ int main(int argc, char** argv) {
     writer.join();
     std::printf("1 MiB through the receive path: %.3f s (%.1f MiB/s)%s\n", seconds, 1.0 / seconds,
                 received >= total ? "" : " INCOMPLETE");
+    std::fflush(stdout);
     port.SetOpen(false);
     return 0;
 }

@@ -1,11 +1,9 @@
 #include "ApdComPort.h"
 
+#include "ApdDispatcher.h"
 #include "ApdExceptions.h"
 #include "ApdNoticeWindow.h"
-#include "ApdPosixDispatcher.h"
 #include "ErrorDisplay.h"
-
-#include <QCoreApplication>
 
 TApdCustomComPort::TApdCustomComPort() = default;
 
@@ -19,9 +17,10 @@ TApdCustomComPort::~TApdCustomComPort() {
     }
 }
 
-std::unique_ptr<TApdBaseDispatcher> TApdCustomComPort::CreateDispatcher() {
+TDispatcherPtr TApdCustomComPort::CreateDispatcher() {
+    // dlWin32 names the platform's own device layer, whichever the build has.
     if (FDeviceLayer != TDeviceLayer::dlWin32) CheckResult(ecode::NullApi);
-    return std::make_unique<TApdPosixDispatcher>(this);
+    return CreatePlatformDispatcher();
 }
 
 void TApdCustomComPort::SetComNumber(int number) {
@@ -88,11 +87,11 @@ void TApdCustomComPort::InitPort() {
     if (FComNumber == 0) CheckResult(ecode::NoPortSelected);
     FDispatcher = CreateDispatcher();
     try {
-        int rc =
-            FDispatcher->OpenCom("COM" + std::to_string(FComNumber), FBaud, FRTS, FDTR, FOutSize,
-                                 FInSize, FStopBits, FDataBits, static_cast<int>(FParity));
-        if (rc == -5) rc = ecode::AlreadyOpen;
-        if (rc == -2 || rc == -3) rc = ecode::BadId;
+        int rc = FDispatcher->OpenCom("\\\\.\\COM" + std::to_string(FComNumber), FBaud, FRTS,
+                                      FDTR, FOutSize, FInSize, FStopBits, FDataBits,
+                                      static_cast<int>(FParity));
+        if (rc == ecode::AccessDenied) rc = ecode::AlreadyOpen;
+        if (rc == ecode::FileNotFound || rc == ecode::PathNotFound) rc = ecode::BadId;
         CheckResult(rc);
         FPortState = TPortState::PortOpen;
         FDispatcher->SetHandlerFlags(static_cast<bool>(OnTriggerAvail));
@@ -100,7 +99,7 @@ void TApdCustomComPort::InitPort() {
         CheckResult(FDispatcher->SetDTR(FDTR));
         CheckResult(FDispatcher->SetRTS(FRTS));
         FOpen = true;
-        FNoticeWindow = std::make_unique<TApdNoticeWindow>(*this);
+        FNoticeWindow = TApdNoticeWindow::Create(*this);
         FDispatcher->RegisterNoticeWindow(FNoticeWindow.get());
         if (FTriggersSaved) FDispatcher->SetAvailThreshold(FSavedThreshold);
     } catch (...) {

@@ -2,13 +2,15 @@
 // The serial port component: one COM port as an object. It opens the port by
 // number, queues text for sending and tells the user-interface thread through
 // OnTriggerAvail how many received characters wait; ReadChar takes them.
-#include "ApdDispatcher.h"
+#include "ApdDispatcherFactory.h"
 #include "IComPort.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
+class TApdBaseDispatcher;
 class TApdNoticeWindow;
 
 enum class TPortState { PortClosed, PortClosing, PortOpen };
@@ -81,7 +83,7 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
     // CloseComplete, from the notice window on the user-interface thread.
     void HandleCloseComplete();
 
-    virtual std::unique_ptr<TApdBaseDispatcher> CreateDispatcher();
+    virtual TDispatcherPtr CreateDispatcher();
     virtual void InitPort();
     virtual void DonePort();
     virtual void TriggerAvail(std::uint16_t count);
@@ -107,7 +109,7 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
     bool FOpen = false;
     TPortState FPortState = TPortState::PortClosed;
     bool FOpenPending = false;
-    std::unique_ptr<TApdBaseDispatcher> FDispatcher;
+    TDispatcherPtr FDispatcher;
     std::unique_ptr<TApdNoticeWindow> FNoticeWindow;
     std::uint16_t FAvailThreshold = 1;
     // The trigger settings kept across a close and the next open.

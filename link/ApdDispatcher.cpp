@@ -1,10 +1,12 @@
 #include "ApdDispatcher.h"
 
 #include "ApdDispatcherThreads.h"
-#include "ApdExceptions.h"
+#include "ApdResultCodes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 // Live dispatchers by handle; notices carry the handle, not a pointer.
@@ -12,7 +14,12 @@ std::mutex RegistryLock;
 std::vector<TApdBaseDispatcher*> DispatcherRegistry;
 } // namespace
 
-TApdBaseDispatcher::TApdBaseDispatcher(TApdCustomComPort* owner) : OwnerPort(owner) {
+void TDispatcherDeleter::operator()(TApdBaseDispatcher* dispatcher) const {
+    dispatcher->ForceStop();
+    delete dispatcher;
+}
+
+TApdBaseDispatcher::TApdBaseDispatcher() {
     std::lock_guard lock(RegistryLock);
     auto empty = std::find(DispatcherRegistry.begin(), DispatcherRegistry.end(), nullptr);
     if (empty == DispatcherRegistry.end()) {
@@ -25,7 +32,7 @@ TApdBaseDispatcher::TApdBaseDispatcher(TApdCustomComPort* owner) : OwnerPort(own
 }
 
 TApdBaseDispatcher::~TApdBaseDispatcher() {
-    // The device layer's destructor has closed the device and ended the threads.
+    // TDispatcherDeleter has closed the device and ended the threads.
     ComThread.reset();
     DispThread.reset();
     OutThread.reset();
@@ -44,11 +51,16 @@ TApdBaseDispatcher* TApdBaseDispatcher::Find(int handle) {
 int TApdBaseDispatcher::OpenCom(const std::string& device, int baud, bool rts, bool dtr,
                                 std::uint16_t outSize, std::uint16_t inSize, int stopBits,
                                 int dataBits, int parity) {
-    (void)inSize; // the receive ring keeps its own size
     StopThreadsFlag = false;
     DisposePending = false;
     int rc = DeviceOpen(device);
     if (rc != 0) return rc;
+    // The receive ring keeps its own size; the driver's queues follow the sizes.
+    rc = DeviceSetQueues(inSize, outSize);
+    if (rc != 0) {
+        DeviceClose();
+        return rc;
+    }
 
     {
         std::scoped_lock lock(ReceiveLock, SendLock);
@@ -92,7 +104,7 @@ int TApdBaseDispatcher::SetLine(int baud, int parity, int stopBits, int dataBits
     TLineSettings wanted;
     {
         std::lock_guard lock(LineLock);
-        if (DeviceGetLine(Line) != 0) return ecode::FromErrno(EIO);
+        if (const int rc = DeviceGetLine(Line); rc != 0) return rc;
         wanted = Line;
     }
     if (stopBits == 0) stopBits = 1;
@@ -114,7 +126,7 @@ int TApdBaseDispatcher::SetLine(int baud, int parity, int stopBits, int dataBits
     std::this_thread::sleep_for(std::chrono::milliseconds((t + 9'999) / 10'000));
 
     std::lock_guard lock(LineLock);
-    const int rc = DeviceSetLine(wanted);
+    const int rc = DeviceSetLine(wanted, DtrState, RtsState);
     if (rc != 0) return rc;
     Line = wanted;
     LastBaud = wanted.Baud;
@@ -329,8 +341,7 @@ bool TApdBaseDispatcher::DeliverNotice(int count) {
             }
             CurrentTicket = ticket;
         }
-        window->PostDataNotice(ticket);
-        ticket->WaitDone(NoticeWaitMs);
+        window->HandNotice(ticket, NoticeWaitMs);
         {
             std::lock_guard lock(ReceiveLock);
             if (ticket->ExpireIfPending()) AnnounceAgain = true;
@@ -414,7 +425,7 @@ void TApdBaseDispatcher::StopThreads(bool callerIsDispatchThread) {
     }
     if (DispThread && !callerIsDispatchThread) {
         Signals.Set(TApdSignals::ComEventReady);
-        Signals.Wait(TApdSignals::DispEnded, TApdSignals::Infinite);
+        WaitForThreadEnd(TApdSignals::DispEnded);
     }
     DeviceClose();
     std::scoped_lock lock(ReceiveLock, SendLock);
@@ -425,16 +436,24 @@ void TApdBaseDispatcher::StopThreads(bool callerIsDispatchThread) {
     OutSize = 0;
 }
 
+void TApdBaseDispatcher::WaitForThreadEnd(std::uint32_t endedSignal) {
+    Signals.Wait(endedSignal, TApdSignals::Infinite);
+}
+
 void TApdBaseDispatcher::ForceStop() {
+    std::vector<INoticeTarget*> windows;
     {
         std::lock_guard lock(LineLock);
         StopThreadsFlag = true;
         if (CurrentTicket) CurrentTicket->Abandon();
+        windows = NoticeWindows;
     }
+    for (INoticeTarget* window : windows)
+        window->ReleaseDispatchThread();
     if (DispThread && !Signals.IsSet(TApdSignals::DispEnded)) {
         DeviceWakeEvent();
         Signals.Set(TApdSignals::ComEventDone | TApdSignals::ComEventReady);
-        Signals.Wait(TApdSignals::DispEnded, TApdSignals::Infinite);
+        WaitForThreadEnd(TApdSignals::DispEnded);
     }
     if (ThreadsActive() || DeviceIsOpen()) StopThreads(false);
 }

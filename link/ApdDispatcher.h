@@ -1,7 +1,9 @@
 #pragma once
 // The port dispatcher: rings, locks, worker threads and the rules by which
 // received data is announced. The device itself is reached only through the
-// virtual operations of a device layer (TApdPosixDispatcher on Linux).
+// virtual operations of a device layer: TApdPosixDispatcher on Linux,
+// TApdWin32Dispatcher on Windows.
+#include "ApdDispatcherFactory.h"
 #include "ApdNotice.h"
 #include "ApdSignals.h"
 
@@ -12,7 +14,6 @@
 #include <string>
 #include <vector>
 
-class TApdCustomComPort;
 class TApdDispatcherThread;
 
 struct TLineSettings {
@@ -33,8 +34,7 @@ class TApdBaseDispatcher {
     static constexpr int NoticeWaitMs = 3000;
     static constexpr int DispatchPeriodMs = 50;
 
-    explicit TApdBaseDispatcher(TApdCustomComPort* owner);
-    virtual ~TApdBaseDispatcher();
+    TApdBaseDispatcher();
     TApdBaseDispatcher(const TApdBaseDispatcher&) = delete;
     TApdBaseDispatcher& operator=(const TApdBaseDispatcher&) = delete;
 
@@ -63,33 +63,55 @@ class TApdBaseDispatcher {
     // Ends the threads now, also while a notice is being delivered.
     void ForceStop();
 
-    int Handle() const { return HandleSlot; }
-    TApdCustomComPort* Owner() const { return OwnerPort; }
     int InBuffUsed();
     int OutBuffUsed();
 
     static TApdBaseDispatcher* Find(int handle);
 
   protected:
+    // Only through TDispatcherDeleter, which ends the threads first.
+    virtual ~TApdBaseDispatcher();
+    friend struct TDispatcherDeleter;
+
     // --- device layer ---
+    // User-interface thread, from the open: opens the device; a result code.
     virtual int DeviceOpen(const std::string& device) = 0;
+    // User-interface thread, or the dispatch thread finishing a deferred
+    // close, always after the threads ended: closes the device.
     virtual void DeviceClose() = 0;
+    // User-interface thread.
     virtual bool DeviceIsOpen() const = 0;
+    // User-interface thread, at the open: the driver's queue sizes.
+    virtual int DeviceSetQueues(int inSize, int outSize) = 0;
+    // User-interface thread, under LineLock: read and write the line settings;
+    // a write also lets DTR and RTS follow dtr and rts.
     virtual int DeviceGetLine(TLineSettings& line) = 0;
-    virtual int DeviceSetLine(const TLineSettings& line) = 0;
+    virtual int DeviceSetLine(const TLineSettings& line, bool dtr, bool rts) = 0;
+    // User-interface thread, under LineLock: raise or drop DTR and RTS.
     virtual void DeviceSetModemLines(bool dtr, bool rts) = 0;
-    // Bytes read, at once; 0 when none (or on failure).
+    // Dispatch thread, under ReceiveLock: bytes read at once, 0 when none (or
+    // on failure); never waits for more.
     virtual int DeviceRead(char* buffer, int size) = 0;
     enum { WriteFlushed = -1, WriteFailed = -2 };
-    // Bytes written (waiting for room as needed), WriteFlushed when a flush
-    // ended the wait, WriteFailed when the device refused the run.
+    // Output thread: bytes written (waiting for room as needed), WriteFlushed
+    // when a flush ended the wait, WriteFailed when the device refused the run.
     virtual int DeviceWrite(const char* data, int length) = 0;
+    // Output thread: forget a flush that was seen.
     virtual void DeviceDrainWriteWake() = 0;
+    // User-interface thread (closing): ends a write's wait for room.
     virtual void DeviceWakeWrite() = 0;
-    // Waits for a device event or a wake-up; false when the wait itself failed.
+    // Event thread: waits for a device event or a wake-up; false when the
+    // wait itself failed (the thread then ends).
     virtual bool DeviceWaitEvent(std::uint32_t& events) = 0;
+    // User-interface thread (closing): ends the event wait, now and from now on.
     virtual void DeviceWakeEvent() = 0;
+    // User-interface thread (closing): discard what the driver holds.
     virtual void DeviceFlush(bool output, bool input) = 0;
+    // User-interface thread (closing): waits until a worker thread has ended
+    // (its end flag set). A layer whose notices travel through the thread's
+    // own message queue keeps serving them meanwhile.
+    virtual void WaitForThreadEnd(std::uint32_t endedSignal);
+    bool ThreadHasEnded(std::uint32_t endedSignal) { return Signals.IsSet(endedSignal); }
 
   private:
     friend class TComThread;
@@ -107,7 +129,6 @@ class TApdBaseDispatcher {
     void DiscardOutput();
     void StopThreads(bool callerIsDispatchThread);
 
-    TApdCustomComPort* OwnerPort;
     int HandleSlot = -1;
 
     std::mutex LineLock, SendLock, ReceiveLock;

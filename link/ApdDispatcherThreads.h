@@ -10,7 +10,6 @@ class TApdDispatcherThread {
     explicit TApdDispatcherThread(TApdBaseDispatcher& dispatcher) : D(dispatcher) {}
     virtual ~TApdDispatcherThread();
     void Start();
-    bool IsCurrent() const { return std::this_thread::get_id() == Thread.get_id(); }
 
   protected:
     virtual void Execute() = 0;

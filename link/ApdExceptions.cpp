@@ -1,7 +1,6 @@
 #include "ApdExceptions.h"
 
 #include <cerrno>
-#include <cstring>
 #include <map>
 
 namespace {
@@ -55,12 +54,8 @@ const std::map<int, const char*>& MessageTable() {
 }
 
 std::string SystemText(int err) {
-    char buffer[256];
-    // The GNU variant returns a pointer that may or may not be the buffer.
-    const char* text = strerror_r(err, buffer, sizeof buffer);
-    std::string s = text ? text : "";
+    std::string s = SystemErrorText(err);
     if (s.size() > 255) s.resize(255);
-    if (s.rfind("Unknown error", 0) == 0) return {};
     return CleanSystemText(s);
 }
 

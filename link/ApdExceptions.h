@@ -1,6 +1,8 @@
 #pragma once
 // The serial link's failures as exception classes, with the message table and
 // the one mapping from result codes to exceptions.
+#include "ApdResultCodes.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -67,37 +69,14 @@ class EOutOfMemory : public Exception {
     EOutOfMemory() : Exception("Out of memory") {}
 };
 
-// Result codes of the link's own.
-namespace ecode {
-constexpr int BadArgument = -1002;
-constexpr int BadId = -2001;
-constexpr int Baudrate = -2002;
-constexpr int Bytesize = -2003;
-constexpr int Default = -2004;
-constexpr int Hardware = -2005;
-constexpr int Memory = -2006;
-constexpr int CommNotOpen = -2007;
-constexpr int AlreadyOpen = -2008;
-constexpr int NoHandles = -2009;
-constexpr int NoPortSelected = -2011;
-constexpr int NullApi = -3001;
-constexpr int PutBlockFail = -3004;
-constexpr int OutputBufferTooSmall = -3006;
-constexpr int BufferIsEmpty = -3007;
-
-// Codes below this carry a POSIX errno (code = PosixBase - errno). POSIX error
-// numbers overlap the table's rows for other meanings (EIO is 5, the table's
-// "access denied"), so they travel apart and always show the system's text.
-constexpr int PosixBase = -100000;
-constexpr int FromErrno(int err) {
-    return PosixBase - err;
-}
-} // namespace ecode
 
 // The table text for a magnitude, or the system's text for error n with control
 // characters made blanks and runs of blanks made one; empty when neither exists.
 std::string ErrorText(int magnitude);
 std::string CleanSystemText(const std::string& text);
+// The operating system's own text for its error number n, as it gives it (at
+// most 255 characters); empty when it has none. One per platform.
+std::string SystemErrorText(int n);
 
 // Returns a code of 0 or above unchanged; raises the exception for a negative one.
 int CheckResult(int code);

@@ -81,6 +81,11 @@ class TNoticeTicket {
 class INoticeTarget {
   public:
     virtual ~INoticeTarget() = default;
-    // Called on the dispatch thread; must only queue the notice.
-    virtual void PostDataNotice(std::shared_ptr<TNoticeTicket> ticket) = 0;
+    // Dispatch thread: hands the notice to the user-interface thread and
+    // returns once its handler has returned, timeoutMs have passed, or the
+    // notice was dropped or abandoned, whichever comes first.
+    virtual void HandNotice(const std::shared_ptr<TNoticeTicket>& ticket, int timeoutMs) = 0;
+    // User-interface thread, while the port is destroyed from inside a
+    // handler: a delivery on the stack stops holding the dispatch thread.
+    virtual void ReleaseDispatchThread() {}
 };

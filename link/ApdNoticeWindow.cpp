@@ -1,36 +1,15 @@
 #include "ApdNoticeWindow.h"
 
 #include "ApdComPort.h"
+#include "ApdDispatcher.h"
 #include "ErrorDisplay.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QSocketNotifier>
-#include <QTimer>
-#include <cerrno>
-#include <cstdint>
-#include <stdexcept>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <exception>
 
-namespace {
-const QEvent::Type CloseCompleteType = static_cast<QEvent::Type>(QEvent::registerEventType());
-} // namespace
-
-TApdNoticeWindow::TApdNoticeWindow(TApdCustomComPort& port) : Port(&port) {
-    WakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (WakeFd < 0) throw std::runtime_error("Out of memory");
-    Notifier = new QSocketNotifier(WakeFd, QSocketNotifier::Read, this);
-    QObject::connect(Notifier, &QSocketNotifier::activated, this, [this] { TakeNotices(); });
-}
-
-TApdNoticeWindow::~TApdNoticeWindow() {
-    delete Notifier;
-    close(WakeFd);
-}
+TApdNoticeWindow::~TApdNoticeWindow() = default;
 
 void TApdNoticeWindow::Dispose(std::unique_ptr<TApdNoticeWindow> window,
-                               std::unique_ptr<TApdBaseDispatcher> dispatcher) {
+                               TDispatcherPtr dispatcher) {
     if (!window || window->Frames == 0) {
         window.reset();
         dispatcher.reset();
@@ -45,27 +24,22 @@ void TApdNoticeWindow::Leave(bool delivery) {
     if (delivery) --Deliveries;
     if (--Frames > 0) return;
     if (!Port) {
-        deleteLater(); // nothing of ours is on the stack any more
+        DeleteLater(); // nothing of ours is on the stack any more
     } else if (CloseWaiting) {
         CloseWaiting = false;
         PostCloseComplete();
     }
 }
 
-void TApdNoticeWindow::PostDataNotice(std::shared_ptr<TNoticeTicket> ticket) {
+void TApdNoticeWindow::HandNotice(const std::shared_ptr<TNoticeTicket>& ticket, int timeoutMs) {
     {
         std::lock_guard lock(QueueLock);
-        Queue.push_back(std::move(ticket));
+        Queue.push_back(ticket);
     }
-    const std::uint64_t one = 1;
-    while (write(WakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    WakeAndWait(ticket, timeoutMs);
 }
 
 void TApdNoticeWindow::TakeNotices() {
-    std::uint64_t value;
-    while (read(WakeFd, &value, sizeof value) < 0 && errno == EINTR) {
-    }
     ++Frames;
     ++Deliveries;
     for (;;) {
@@ -96,20 +70,8 @@ void TApdNoticeWindow::Deliver(const std::shared_ptr<TNoticeTicket>& ticket) {
     dispatcher->EndNotice(ticket);
 }
 
-void TApdNoticeWindow::PostCloseComplete(int delayMs) {
-    if (delayMs <= 0) {
-        QCoreApplication::postEvent(this, new QEvent(CloseCompleteType));
-        return;
-    }
-    QTimer::singleShot(delayMs, this, [this] {
-        QCoreApplication::postEvent(this, new QEvent(CloseCompleteType));
-    });
-}
-
-bool TApdNoticeWindow::event(QEvent* e) {
-    if (e->type() != CloseCompleteType) return QObject::event(e);
+void TApdNoticeWindow::CloseCompleteArrived() {
     ++Frames;
     if (Port) Port->HandleCloseComplete();
     Leave(false);
-    return true;
 }

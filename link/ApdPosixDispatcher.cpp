@@ -1,6 +1,6 @@
 #include "ApdPosixDispatcher.h"
 
-#include "ApdExceptions.h"
+#include "ApdResultCodes.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -33,12 +33,12 @@ int OpenFailure(int err) {
     case ENXIO:
     case ENODEV:
     case EIO: // a serial device node without hardware behind it
-        return -2;
+        return ecode::FileNotFound;
     case EBUSY:
     case EWOULDBLOCK:
-        return -5;
+        return ecode::AccessDenied;
     case ENOMEM:
-        return -8;
+        return ecode::OutOfMemory;
     default:
         return ecode::FromErrno(err);
     }
@@ -58,20 +58,23 @@ void Drain(int fd) {
 
 } // namespace
 
-TApdPosixDispatcher::TApdPosixDispatcher(TApdCustomComPort* owner)
-    : TApdBaseDispatcher(owner), EventWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+TDispatcherPtr CreatePlatformDispatcher() {
+    return TDispatcherPtr(new TApdPosixDispatcher);
+}
+
+TApdPosixDispatcher::TApdPosixDispatcher()
+    : EventWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       WriteWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 TApdPosixDispatcher::~TApdPosixDispatcher() {
-    ForceStop();
-    DeviceClose();
     if (EventWake >= 0) close(EventWake);
     if (WriteWake >= 0) close(WriteWake);
 }
 
 std::string TApdPosixDispatcher::DevicePath(const std::string& device) {
-    if (device.size() > 3 && device.compare(0, 3, "COM") == 0) {
-        const std::string number = device.substr(3);
+    static const std::string prefix = "\\\\.\\COM";
+    if (device.size() > prefix.size() && device.compare(0, prefix.size(), prefix) == 0) {
+        const std::string number = device.substr(prefix.size());
         if (const char* path = std::getenv(("ORVIX_COM" + number).c_str()); path && *path)
             return path;
         return "/dev/ttyS" + std::to_string(std::atoi(number.c_str()) - 1);
@@ -84,7 +87,7 @@ int TApdPosixDispatcher::OpenExclusive(const std::string& path) {
     refusal.reset();
     // Opening a terminal already disturbs its modem lines: look for a holder first.
     if (access(path.c_str(), F_OK) != 0) return OpenFailure(errno);
-    if ((refusal = FindPortHolder(path))) return -5;
+    if ((refusal = FindPortHolder(path))) return ecode::AccessDenied;
     int fd;
     do {
         fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -92,13 +95,13 @@ int TApdPosixDispatcher::OpenExclusive(const std::string& path) {
     if (fd < 0) {
         const int rc = OpenFailure(errno);
         // Another holder's exclusive mode refuses everyone but root.
-        if (rc == -5) refusal = TPortHolder{0, {}, {}, true};
+        if (rc == ecode::AccessDenied) refusal = TPortHolder{0, {}, {}, true};
         return rc;
     }
     auto refuse = [&](TPortHolder holder) {
         close(fd);
         refusal = std::move(holder);
-        return -5;
+        return ecode::AccessDenied;
     };
     // Root passes another holder's exclusive mode; it still means busy.
     int exclusive = 0;
@@ -136,7 +139,7 @@ int TApdPosixDispatcher::OpenExclusive(const std::string& path) {
 }
 
 int TApdPosixDispatcher::DeviceOpen(const std::string& device) {
-    if (EventWake < 0 || WriteWake < 0) return -8;
+    if (EventWake < 0 || WriteWake < 0) return ecode::OutOfMemory;
     const int fd = OpenExclusive(DevicePath(device));
     if (fd < 0) return fd;
     Drain(EventWake);
@@ -189,7 +192,7 @@ int TApdPosixDispatcher::DeviceGetLine(TLineSettings& line) {
     return 0;
 }
 
-int TApdPosixDispatcher::DeviceSetLine(const TLineSettings& line) {
+int TApdPosixDispatcher::DeviceSetLine(const TLineSettings& line, bool, bool) {
     termios t{};
     if (tcgetattr(Fd, &t) != 0) return ecode::FromErrno(errno);
     speed_t code = 0;

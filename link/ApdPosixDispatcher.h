@@ -1,6 +1,6 @@
 #pragma once
-// The device layer for POSIX terminals (termios and poll), standing in for the
-// Windows one. COM n is /dev/ttyS{n-1}, or the path in ORVIX_COMn.
+// The device layer for POSIX terminals (termios and poll). COM n is
+// /dev/ttyS{n-1}, or the path in ORVIX_COMn.
 #include "ApdDispatcher.h"
 #include "PosixPortHolder.h"
 
@@ -8,18 +8,20 @@
 
 class TApdPosixDispatcher : public TApdBaseDispatcher {
   public:
-    explicit TApdPosixDispatcher(TApdCustomComPort* owner);
-    ~TApdPosixDispatcher() override;
+    TApdPosixDispatcher();
 
-    // "COM3" becomes its device path; anything else is taken as a path.
+    // "\\.\COM3" (the port component's name for COM3) becomes its device
+    // path; anything else is taken as a path.
     static std::string DevicePath(const std::string& device);
 
   protected:
+    ~TApdPosixDispatcher() override;
     int DeviceOpen(const std::string& device) override;
     void DeviceClose() override;
     bool DeviceIsOpen() const override { return Fd >= 0; }
+    int DeviceSetQueues(int, int) override { return 0; } // a terminal's queues are fixed
     int DeviceGetLine(TLineSettings& line) override;
-    int DeviceSetLine(const TLineSettings& line) override;
+    int DeviceSetLine(const TLineSettings& line, bool dtr, bool rts) override;
     void DeviceSetModemLines(bool dtr, bool rts) override;
     int DeviceRead(char* buffer, int size) override;
     int DeviceWrite(const char* data, int length) override;
