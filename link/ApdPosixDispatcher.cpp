@@ -72,9 +72,10 @@ TApdPosixDispatcher::~TApdPosixDispatcher() {
 }
 
 std::string TApdPosixDispatcher::DevicePath(const std::string& device) {
-    static const std::string prefix = "\\\\.\\COM";
-    if (device.size() > prefix.size() && device.compare(0, prefix.size(), prefix) == 0) {
-        const std::string number = device.substr(prefix.size());
+    const std::string local = "\\\\.\\";
+    const std::string name = device.compare(0, local.size(), local) == 0 ? device.substr(local.size()) : device;
+    if (name.size() > 3 && name.compare(0, 3, "COM") == 0) {
+        const std::string number = name.substr(3);
         if (const char* path = std::getenv(("ORVIX_COM" + number).c_str()); path && *path)
             return path;
         return "/dev/ttyS" + std::to_string(std::atoi(number.c_str()) - 1);

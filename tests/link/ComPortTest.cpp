@@ -330,3 +330,20 @@ TEST_F(ComPort, OpenCloseCyclesLeaveNoHandleOrThread) {
     EXPECT_EQ(OpenHandleCount(), handles);
     EXPECT_EQ(ThreadCount(), threads);
 }
+
+// The event thread sits in its wait for a device event; a close ends that wait
+// at once instead of leaving the close to hang on it.
+TEST_F(ComPort, ACloseEndsThePendingEventWaitAtOnce) {
+    const int threads = ThreadCount();
+    std::string received;
+    auto port = OpenPort(received);
+    RunFor(300); // nothing arrives: every worker thread is waiting
+    const auto start = std::chrono::steady_clock::now();
+    port->SetOpen(false);
+    const double closeMs = std::chrono::duration<double, std::milli>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+    EXPECT_EQ(port->PortState(), TPortState::PortClosed);
+    EXPECT_LT(closeMs, 1000.0); // the wait itself would last for ever
+    EXPECT_TRUE(RunUntil([&] { return ThreadCount() == threads; }));
+}
