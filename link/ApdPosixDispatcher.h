@@ -10,8 +10,8 @@ class TApdPosixDispatcher : public TApdBaseDispatcher {
   public:
     TApdPosixDispatcher();
 
-    // "\\.\COM3" (the port component's name for COM3) becomes its device
-    // path; anything else is taken as a path.
+    // "COM3", or "\\.\COM3" as the port component names it, becomes its
+    // device path; anything else is taken as a path.
     static std::string DevicePath(const std::string& device);
 
   protected:
