@@ -16,9 +16,6 @@ class TApdNoticeWindow;
 enum class TPortState { PortClosed, PortClosing, PortOpen };
 enum class TParity { pNone, pOdd, pEven, pMark, pSpace };
 enum class TDeviceLayer { dlWin16, dlFossil, dlWin32, dlWinsock };
-enum class TSWFlowOptions { swfNone, swfReceive, swfTransmit, swfBoth };
-enum class TTapiMode { tmNone, tmAuto, tmOn, tmOff };
-enum class TTraceLogState { tlOff, tlOn, tlDump, tlAppend, tlClear, tlPause };
 
 // Stands for the toolkit's component base: an owner and nothing else we need.
 class TApdBaseComponent {
@@ -59,12 +56,6 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
     void SetRTS(bool raised);
     TDeviceLayer DeviceLayer() const { return FDeviceLayer; }
     void SetDeviceLayer(TDeviceLayer layer) { FDeviceLayer = layer; }
-    TSWFlowOptions SWFlowOptions() const { return TSWFlowOptions::swfNone; }
-    TTapiMode TapiMode() const { return TTapiMode::tmAuto; }
-    TTraceLogState Tracing() const { return TTraceLogState::tlOff; }
-    TTraceLogState Logging() const { return TTraceLogState::tlOff; }
-    char XOnChar() const { return 17; }
-    char XOffChar() const { return 19; }
 
     bool Open() const { return FOpen; }
     void SetOpen(bool open) override;
