@@ -59,6 +59,7 @@ TEST_F(ComPort, OpensAt4800EightNoneOneWithDtrAndRtsRaisedAndPassesBytesBothWays
 }
 
 TEST_F(ComPort, MissingDeviceRaisesBadIdAndLeavesNothingBehind) {
+    WarmUp();
     const int handles = OpenHandleCount(), threads = ThreadCount();
     TApdComPort port;
     port.SetComNumber(MissingComNumber());
@@ -157,6 +158,7 @@ TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
     const int handles = OpenHandleCount(), threads = ThreadCount();
     auto port = OpenPort(received);
     int calls = 0;
+    double letGoMs = 0;
     port->OnTriggerAvail = [&, c](TApdCustomComPort& cp, std::uint16_t count) {
         for (int i = 0; i < count; ++i)
             received.push_back(cp.ReadChar());
@@ -164,11 +166,15 @@ TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
         std::this_thread::sleep_for(std::chrono::milliseconds(c.BlockMs));
         // From here on the closure itself may be gone: only locals are used.
         auto* owner = &port;
+        auto* spent = &letGoMs;
         const int nested = c.NestedLoopMs;
+        const auto start = std::chrono::steady_clock::now();
         if (c.Destroy)
             owner->reset();
         else
             cp.SetOpen(false);
+        *spent = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count();
         if (nested > 0) RunFor(nested);
     };
     Pty.Send("abc");
@@ -178,6 +184,8 @@ TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
     RunFor(50); // what was handed over is freed once the delivery returned
     EXPECT_EQ(received, "abc");
     EXPECT_TRUE(Errors.empty());
+    // Letting go never sits out the dispatch thread's wait for this handler.
+    EXPECT_LT(letGoMs, 2000.0);
     EXPECT_EQ(ThreadCount(), threads);
     if (!port) {
         EXPECT_EQ(OpenHandleCount(), handles);
@@ -334,6 +342,7 @@ TEST_F(ComPort, OpenCloseCyclesLeaveNoHandleOrThread) {
 // The event thread sits in its wait for a device event; a close ends that wait
 // at once instead of leaving the close to hang on it.
 TEST_F(ComPort, ACloseEndsThePendingEventWaitAtOnce) {
+    WarmUp();
     const int threads = ThreadCount();
     std::string received;
     auto port = OpenPort(received);
