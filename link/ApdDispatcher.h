@@ -76,8 +76,9 @@ class TApdBaseDispatcher {
     // --- device layer ---
     // User-interface thread, from the open: opens the device; a result code.
     virtual int DeviceOpen(const std::string& device) = 0;
-    // User-interface thread, or the dispatch thread finishing a deferred
-    // close, always after the threads ended: closes the device.
+    // Closes the device: on the user-interface thread before the threads
+    // started or after they ended, or on the dispatch thread finishing a
+    // deferred close once the other two ended.
     virtual void DeviceClose() = 0;
     // User-interface thread.
     virtual bool DeviceIsOpen() const = 0;
@@ -98,12 +99,14 @@ class TApdBaseDispatcher {
     virtual int DeviceWrite(const char* data, int length) = 0;
     // Output thread: forget a flush that was seen.
     virtual void DeviceDrainWriteWake() = 0;
-    // User-interface thread (closing): ends a write's wait for room.
+    // Closing (user-interface thread, or the dispatch thread finishing a
+    // deferred close): ends a write's wait for room.
     virtual void DeviceWakeWrite() = 0;
     // Event thread: waits for a device event or a wake-up; false when the
     // wait itself failed (the thread then ends).
     virtual bool DeviceWaitEvent(std::uint32_t& events) = 0;
-    // User-interface thread (closing): ends the event wait, now and from now on.
+    // Closing (user-interface thread, or the dispatch thread finishing a
+    // deferred close): ends the event wait, now and from now on.
     virtual void DeviceWakeEvent() = 0;
     // User-interface thread (closing): discard what the driver holds.
     virtual void DeviceFlush(bool output, bool input) = 0;
