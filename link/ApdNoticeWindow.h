@@ -1,7 +1,7 @@
 #pragma once
 // The port's receiver of notices on the user-interface thread. The dispatch
 // thread queues a data-available notice here and wakes the user-interface
-// thread the platform's way (an eventfd watched by the Qt event loop on Linux,
+// thread the platform's way (a descriptor watched by the Qt event loop on Linux,
 // a message sent to a hidden window on Windows); a deferred close posts
 // CloseComplete to this object from the user-interface thread itself.
 //
