@@ -69,7 +69,6 @@ class EOutOfMemory : public Exception {
     EOutOfMemory() : Exception("Out of memory") {}
 };
 
-
 // The table text for a magnitude, or the system's text for error n with control
 // characters made blanks and runs of blanks made one; empty when neither exists.
 std::string ErrorText(int magnitude);

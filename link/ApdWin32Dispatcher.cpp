@@ -101,7 +101,9 @@ int TApdWin32Dispatcher::DeviceSetLine(const TLineSettings& line, bool dtr, bool
     dcb.BaudRate = static_cast<DWORD>(line.Baud);
     dcb.Parity = static_cast<BYTE>(line.Parity);
     dcb.ByteSize = static_cast<BYTE>(line.DataBits);
-    dcb.StopBits = line.StopBits == 1 ? ONESTOPBIT : line.StopBits == 15 ? ONE5STOPBITS : TWOSTOPBITS;
+    dcb.StopBits = line.StopBits == 1    ? ONESTOPBIT
+                   : line.StopBits == 15 ? ONE5STOPBITS
+                                         : TWOSTOPBITS;
     // Transparent 8-bit transfer: no parity checking, NUL bytes kept, DSR
     // ignored, sending goes on after XOFF.
     dcb.fBinary = TRUE;

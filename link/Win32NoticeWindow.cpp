@@ -62,7 +62,8 @@ class TWin32NoticeWindow : public TApdNoticeWindow {
 
   private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<TWin32NoticeWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        auto* self =
+            reinterpret_cast<TWin32NoticeWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (!self) return DefWindowProcA(window, message, wParam, lParam);
         switch (message) {
         case NoticeMessage: {

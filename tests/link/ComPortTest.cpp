@@ -349,9 +349,8 @@ TEST_F(ComPort, ACloseEndsThePendingEventWaitAtOnce) {
     RunFor(300); // nothing arrives: every worker thread is waiting
     const auto start = std::chrono::steady_clock::now();
     port->SetOpen(false);
-    const double closeMs = std::chrono::duration<double, std::milli>(
-                               std::chrono::steady_clock::now() - start)
-                               .count();
+    const double closeMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(port->PortState(), TPortState::PortClosed);
     EXPECT_LT(closeMs, 1000.0); // the wait itself would last for ever
     EXPECT_TRUE(RunUntil([&] { return ThreadCount() == threads; }));

@@ -12,7 +12,6 @@ namespace {
 
 class ScriptedDispatcher : public TApdBaseDispatcher {
   public:
-
     void Feed(const std::string& bytes) {
         std::lock_guard lock(M);
         Input += bytes;

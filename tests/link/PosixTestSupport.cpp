@@ -13,8 +13,8 @@
 #include <stdexcept>
 #include <sys/resource.h>
 #include <termios.h>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 struct TestHost::Impl {
     Impl(int& argc, char** argv) : App(argc, argv) {}
@@ -51,8 +51,8 @@ TLineView ViewLine(const TestPty& pty) {
     termios t{};
     TLineView view;
     if (tcgetattr(pty.Master, &t) != 0) return view;
-    const std::pair<speed_t, int> speeds[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},
-                                              {B9600, 9600},   {B19200, 19200}, {B38400, 38400},
+    const std::pair<speed_t, int> speeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
+                                              {B9600, 9600},   {B19200, 19200},  {B38400, 38400},
                                               {B57600, 57600}, {B115200, 115200}};
     for (const auto& [code, baud] : speeds)
         if (cfgetospeed(&t) == code && cfgetispeed(&t) == code) view.Baud = baud;

@@ -94,8 +94,8 @@ TLineView ViewLine(const TestPty& pty) {
     // to CTS and DTR to DSR, as a loopback plug would.
     TLineView view;
     const std::string name = "\\\\.\\COM" + std::to_string(pty.ComNumber);
-    const HANDLE h =
-        CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return view;
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;

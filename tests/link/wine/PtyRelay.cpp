@@ -81,8 +81,9 @@ int main(int argc, char** argv) {
         for (Line& l : lines) {
             const bool client = l.Client >= 0;
             fds.push_back({l.Listener, POLLIN, 0});
-            fds.push_back({l.Master, static_cast<short>((l.ToClient.empty() ? POLLIN : 0) |
-                                                        (l.ToMaster.empty() ? 0 : POLLOUT)),
+            fds.push_back({l.Master,
+                           static_cast<short>((l.ToClient.empty() ? POLLIN : 0) |
+                                              (l.ToMaster.empty() ? 0 : POLLOUT)),
                            0});
             fds.push_back({client ? l.Client : -1,
                            static_cast<short>((l.ToMaster.empty() ? POLLIN : 0) |
