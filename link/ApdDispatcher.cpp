@@ -445,8 +445,11 @@ void TApdBaseDispatcher::ForceStop() {
     {
         std::lock_guard lock(LineLock);
         StopThreadsFlag = true;
-        if (CurrentTicket) CurrentTicket->Abandon();
-        windows = NoticeWindows;
+        // Only a delivery under way holds the dispatch thread.
+        if (CurrentTicket) {
+            CurrentTicket->Abandon();
+            windows = NoticeWindows;
+        }
     }
     for (INoticeTarget* window : windows)
         window->ReleaseDispatchThread();
