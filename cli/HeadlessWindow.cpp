@@ -77,7 +77,7 @@ void THeadlessWindow::ErrorBox(const std::string& text) {
     if (OnErrorBox) OnErrorBox(text);
 }
 
-void THeadlessWindow::MessageBox(const std::string& text) {
+void THeadlessWindow::PlainMessageBox(const std::string& text) {
     if (OnMessageBox) OnMessageBox(text);
 }
 

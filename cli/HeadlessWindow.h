@@ -44,7 +44,7 @@ class THeadlessWindow : public ISettingsWindow {
     int PortItemIndex() const override { return PortIndex; }
     void SetTimerEnabled(bool enabled) override;
     void ErrorBox(const std::string& text) override;
-    void MessageBox(const std::string& text) override;
+    void PlainMessageBox(const std::string& text) override;
     void LockCommandControls() override { Locked = true; }
     void UnlockCommandControls() override { Locked = false; }
     void ShowStatus(const std::string& text) override;

@@ -33,7 +33,7 @@ class ISettingsWindow {
 
     // Modal; both return when the operator closes the box.
     virtual void ErrorBox(const std::string& text) = 0;
-    virtual void MessageBox(const std::string& text) = 0;
+    virtual void PlainMessageBox(const std::string& text) = 0;
 
     virtual void LockCommandControls() = 0;
     virtual void UnlockCommandControls() = 0;

@@ -264,7 +264,7 @@ void TLinkSequencer::ProcessReadReply(const std::string& line) {
         TProtocolContext ctx{Window, Settings, *HexTool};
         if (!ApplyReadReply(ctx, StepIndex, line)) {
             IdentificationFailing = true;
-            Window.MessageBox("This program can use only with Morbeck Orvix series");
+            Window.PlainMessageBox("This program can use only with Morbeck Orvix series");
             IdentificationFailing = false;
             // Nothing may be saved to a device that failed identification, and
             // the window must not stay locked.

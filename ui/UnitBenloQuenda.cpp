@@ -351,7 +351,7 @@ void TFormBenloQuenda::SetTimerEnabled(bool enabled) {
 void TFormBenloQuenda::ErrorBox(const std::string& text) {
     ShowErrorBox(this, Q(text));
 }
-void TFormBenloQuenda::MessageBox(const std::string& text) {
+void TFormBenloQuenda::PlainMessageBox(const std::string& text) {
     ShowPlainBox(this, Q(text));
 }
 

@@ -48,7 +48,7 @@ class TFormBenloQuenda : public QWidget, public ISettingsWindow {
     int PortItemIndex() const override;
     void SetTimerEnabled(bool enabled) override;
     void ErrorBox(const std::string& text) override;
-    void MessageBox(const std::string& text) override;
+    void PlainMessageBox(const std::string& text) override;
     void LockCommandControls() override;
     void UnlockCommandControls() override;
     void ShowStatus(const std::string& text) override;

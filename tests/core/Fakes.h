@@ -58,7 +58,7 @@ class FakeWindow : public ISettingsWindow {
         Boxes.push_back("Error: " + text);
         if (OnBox) OnBox();
     }
-    void MessageBox(const std::string& text) override {
+    void PlainMessageBox(const std::string& text) override {
         Boxes.push_back("Message: " + text);
         if (OnBox) OnBox();
     }
