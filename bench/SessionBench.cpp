@@ -34,10 +34,11 @@ double Measure(TFormBenloQuenda& w, int button, const QString& done) {
 
 double Report(const char* what, std::vector<double> ms, double floor) {
     std::sort(ms.begin(), ms.end());
+    const auto near = std::count_if(ms.begin(), ms.end(), [&](double t) { return t - floor <= 15; });
     std::printf("%s over %zu runs: min %.1f ms, median %.1f ms, max %.1f ms (floor %.1f ms, worst "
-                "%+.1f ms)\n",
+                "%+.1f ms, %td of %zu within 15 ms)\n",
                 what, ms.size(), ms.front(), ms[ms.size() / 2], ms.back(), floor,
-                ms.back() - floor);
+                ms.back() - floor, near, ms.size());
     return ms[ms.size() / 2];
 }
 } // namespace
