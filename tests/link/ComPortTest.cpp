@@ -5,6 +5,7 @@
 #include "ComPortFixture.h"
 
 #include <chrono>
+#include <ostream>
 #include <thread>
 
 TEST(ErrorMapping, CodesBecomeTheirClassesAndTexts) {
@@ -149,6 +150,7 @@ struct LettingGo {
     bool Destroy;
     int BlockMs, NestedLoopMs;
 };
+void PrintTo(const LettingGo& c, std::ostream* os) { *os << c.Name; }
 class HandlerLetsGo : public ComPort, public ::testing::WithParamInterface<LettingGo> {};
 
 TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
