@@ -264,6 +264,19 @@ TEST_F(Sequencer, SaveWithoutRepliesStopsLikeARead) {
     EXPECT_FALSE(L.Connected);
     L.LMDButton4Click();
     EXPECT_EQ(W.Boxes.back(), "Error: Connect to the UPS before save config!");
+
+    // The unit answers the ended save late, after a new connect: those answers
+    // belong to the save and must not pass for the identification.
+    const auto sent = P.Sent.size();
+    L.LMDButton1Click();
+    L.Timer1Timer();
+    Arrive("OK\r\nOK\r\nOK\r\n"); // one per command the save sent
+    EXPECT_EQ(L.StepIndex, 0);
+    EXPECT_EQ(P.Sent.size(), sent);
+    L.Timer1Timer();
+    EXPECT_EQ(LastSent(), "V?\r\n");
+    Arrive("ORVIX-BQ1l\r\n");
+    EXPECT_EQ(L.StepIndex, 1);
 }
 
 TEST_F(Sequencer, InvalidSaveValueStopsAtItsStepAndNamesTheField) {
@@ -309,6 +322,15 @@ TEST_F(Sequencer, RejectedCommandsShowInTheCaptionAndTheStatus) {
     EXPECT_EQ(W.Status, " Saving Complete");
     Arrive("NK\r\n");
     EXPECT_EQ(W.Status, " Save failed: UPS rejected R42");
+
+    // "NK" to a repeat of a command whose first answer was "OK".
+    L.LMDButton4Click();
+    L.Timer1Timer();
+    L.Timer1Timer(); // a slow unit: the first command went out twice
+    Arrive("OK\r\nNK\r\n");
+    for (int i = 0; i < 8; ++i)
+        Exchange("OK");
+    EXPECT_EQ(W.Status, " Save failed: UPS rejected Xw");
 }
 
 TEST_F(Sequencer, IdentificationFailureEndsTheSequenceWhenItsBoxCloses) {

@@ -30,6 +30,7 @@ struct TestPty {
     ~TestPty();
     TestPty(const TestPty&) = delete;
     TestPty& operator=(const TestPty&) = delete;
+    // Gives up when the port takes nothing for 30 s.
     void Send(const std::string& bytes) const;
     // What arrives within timeoutMs, up to want bytes.
     std::string Receive(std::size_t want, int timeoutMs = 3000) const;
