@@ -137,7 +137,7 @@ TEST_F(ComPort, AStalledEventLoopWithAFullRingLosesNothingAndGetsNothingTwice) {
     const bool done = RunUntil([&] { return received.size() >= sent.size(); }, 20000);
     peer.join();
     EXPECT_TRUE(done);
-    EXPECT_EQ(received, sent);
+    EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes";
     EXPECT_TRUE(Errors.empty());
 }
 
