@@ -1,4 +1,5 @@
 #include "CliBench.h"
+#include "SimProcess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,10 +16,7 @@ namespace {
 // Process start to exit, in ms; -1 when it failed.
 double RunOnce(std::vector<std::string> args) {
     args.insert(args.begin(), ORVIX_UPS_BINARY);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = CStrings(args);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

@@ -41,17 +41,11 @@ TRun RunCli(std::vector<std::string> args, const std::vector<std::string>& env =
     if (asNobody)
         args.insert(args.begin(),
                     {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = CStrings(args);
     std::vector<std::string> envText(env);
     for (char** e = environ; *e; ++e)
         envText.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& e : envText)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = CStrings(envText);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -24,10 +24,7 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     std::vector<std::string> all = {Binary()};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = CStrings(all);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -134,4 +131,12 @@ std::string ReadFile(const std::string& path) {
 
 std::string TempPath(const std::string& name) {
     return "/tmp/orvix-test-" + std::to_string(getpid()) + "-" + name;
+}
+
+std::vector<char*> CStrings(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (auto& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
 }

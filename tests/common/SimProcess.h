@@ -40,4 +40,6 @@ class RawTerminal {
 };
 
 std::string ReadFile(const std::string& path);
+// The strings as a null-terminated array, for the argv and envp of posix_spawn.
+std::vector<char*> CStrings(std::vector<std::string>& strings);
 std::string TempPath(const std::string& name);
