@@ -425,7 +425,7 @@ void TApdBaseDispatcher::StopThreads(bool callerIsDispatchThread) {
     }
     if (DispThread && !callerIsDispatchThread) {
         Signals.Set(TApdSignals::ComEventReady);
-        WaitForThreadEnd(TApdSignals::DispEnded);
+        WaitForDispatchThreadEnd();
     }
     DeviceClose();
     std::scoped_lock lock(ReceiveLock, SendLock);
@@ -436,8 +436,8 @@ void TApdBaseDispatcher::StopThreads(bool callerIsDispatchThread) {
     OutSize = 0;
 }
 
-void TApdBaseDispatcher::WaitForThreadEnd(std::uint32_t endedSignal) {
-    Signals.Wait(endedSignal, TApdSignals::Infinite);
+void TApdBaseDispatcher::WaitForDispatchThreadEnd() {
+    Signals.Wait(TApdSignals::DispEnded, TApdSignals::Infinite);
 }
 
 void TApdBaseDispatcher::ForceStop() {
@@ -456,7 +456,7 @@ void TApdBaseDispatcher::ForceStop() {
     if (DispThread && !Signals.IsSet(TApdSignals::DispEnded)) {
         DeviceWakeEvent();
         Signals.Set(TApdSignals::ComEventDone | TApdSignals::ComEventReady);
-        WaitForThreadEnd(TApdSignals::DispEnded);
+        WaitForDispatchThreadEnd();
     }
     if (ThreadsActive() || DeviceIsOpen()) StopThreads(false);
 }

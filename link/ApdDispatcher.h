@@ -110,11 +110,13 @@ class TApdBaseDispatcher {
     virtual void DeviceWakeEvent() = 0;
     // User-interface thread (closing): discard what the driver holds.
     virtual void DeviceFlush(bool output, bool input) = 0;
-    // User-interface thread (closing): waits until a worker thread has ended
-    // (its end flag set). A layer whose notices travel through the thread's
-    // own message queue keeps serving them meanwhile.
-    virtual void WaitForThreadEnd(std::uint32_t endedSignal);
-    bool ThreadHasEnded(std::uint32_t endedSignal) { return Signals.IsSet(endedSignal); }
+    // User-interface thread (closing): waits until the dispatch thread has
+    // ended (its end flag set). A layer whose notices travel through this
+    // thread's own message queue keeps serving them meanwhile.
+    virtual void WaitForDispatchThreadEnd();
+    // Dispatch thread, as it ends, just before its end flag is set.
+    virtual void DeviceDispatchThreadEnding() {}
+    bool DispatchThreadEnded() { return Signals.IsSet(TApdSignals::DispEnded); }
 
   private:
     friend class TComThread;

@@ -25,6 +25,7 @@ void TApdDispatcherThread::Run() {
     // An ended thread always counts as ended, so that a close never waits for
     // it; the count first, so that whoever saw the signal also sees the count.
     --D.ThreadsRunning;
+    if (EndedSignal() == TApdSignals::DispEnded) D.DeviceDispatchThreadEnding();
     D.Signals.Set(EndedSignal());
 }
 

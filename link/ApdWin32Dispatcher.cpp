@@ -24,15 +24,17 @@ TDispatcherPtr CreatePlatformDispatcher() {
     return TDispatcherPtr(new TApdWin32Dispatcher);
 }
 
-TApdWin32Dispatcher::TApdWin32Dispatcher() : WakeEvent(ManualEvent()), FlushEvent(ManualEvent()) {}
+TApdWin32Dispatcher::TApdWin32Dispatcher()
+    : WakeEvent(ManualEvent()), FlushEvent(ManualEvent()), DispatchEnding(ManualEvent()) {}
 
 TApdWin32Dispatcher::~TApdWin32Dispatcher() {
     if (WakeEvent) CloseHandle(WakeEvent);
     if (FlushEvent) CloseHandle(FlushEvent);
+    if (DispatchEnding) CloseHandle(DispatchEnding);
 }
 
 int TApdWin32Dispatcher::DeviceOpen(const std::string& device) {
-    if (!WakeEvent || !FlushEvent) return ecode::OutOfMemory;
+    if (!WakeEvent || !FlushEvent || !DispatchEnding) return ecode::OutOfMemory;
     const HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastError();
@@ -52,6 +54,7 @@ int TApdWin32Dispatcher::DeviceOpen(const std::string& device) {
     WaitOv.hEvent = wait;
     ResetEvent(WakeEvent);
     ResetEvent(FlushEvent);
+    ResetEvent(DispatchEnding);
 
     // A read returns at once with what the driver holds; writes never time out.
     COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
@@ -210,13 +213,19 @@ void TApdWin32Dispatcher::DeviceFlush(bool output, bool input) {
     if (flags) PurgeComm(Device, flags);
 }
 
-void TApdWin32Dispatcher::WaitForThreadEnd(std::uint32_t endedSignal) {
-    // A notice on its way is a message sent to this thread: keep serving sent
-    // messages, so that it is dropped at once instead of holding the dispatch
-    // thread for its whole wait.
-    while (!ThreadHasEnded(endedSignal)) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+void TApdWin32Dispatcher::DeviceDispatchThreadEnding() {
+    SetEvent(DispatchEnding);
+}
+
+void TApdWin32Dispatcher::WaitForDispatchThreadEnd() {
+    // A notice on its way is a message sent to this thread: serve sent messages
+    // while waiting, so that it is dropped at once instead of holding the
+    // dispatch thread for its whole wait.
+    while (!DispatchThreadEnded() && MsgWaitForMultipleObjects(1, &DispatchEnding, FALSE, INFINITE,
+                                                               QS_SENDMESSAGE) != WAIT_OBJECT_0) {
         MSG message;
         PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
+    // The end flag follows at once, with no more notices.
+    TApdBaseDispatcher::WaitForDispatchThreadEnd();
 }

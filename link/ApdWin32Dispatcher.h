@@ -25,17 +25,19 @@ class TApdWin32Dispatcher : public TApdBaseDispatcher {
     bool DeviceWaitEvent(std::uint32_t& events) override;
     void DeviceWakeEvent() override;
     void DeviceFlush(bool output, bool input) override;
-    void WaitForThreadEnd(std::uint32_t endedSignal) override;
+    void WaitForDispatchThreadEnd() override;
+    void DeviceDispatchThreadEnding() override;
 
   private:
     HANDLE Device = INVALID_HANDLE_VALUE;
     // One per overlapped operation, made at each open: reads on the dispatch
     // thread, writes on the output thread, the event wait on the event thread.
     OVERLAPPED ReadOv{}, WriteOv{}, WaitOv{};
-    // Both live as long as this object, so a close can always signal them.
-    const HANDLE WakeEvent;  // a close: ends the event wait, for good
-    const HANDLE FlushEvent; // a flush: ends a write's wait
-    WORD InQueue = 4096;     // the XOFF limit follows the driver's receive queue
+    // These live as long as this object, so a close can always signal them.
+    const HANDLE WakeEvent;      // a close: ends the event wait, for good
+    const HANDLE FlushEvent;     // a flush: ends a write's wait
+    const HANDLE DispatchEnding; // the dispatch thread is ending
+    WORD InQueue = 4096;         // the XOFF limit follows the driver's receive queue
     // The status as the driver reports it; nothing in this program reads it.
     DWORD ModemStatus = 0;
     DWORD LineErrors = 0;

@@ -150,7 +150,9 @@ struct LettingGo {
     bool Destroy;
     int BlockMs, NestedLoopMs;
 };
-void PrintTo(const LettingGo& c, std::ostream* os) { *os << c.Name; }
+void PrintTo(const LettingGo& c, std::ostream* os) {
+    *os << c.Name;
+}
 class HandlerLetsGo : public ComPort, public ::testing::WithParamInterface<LettingGo> {};
 
 TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
@@ -285,7 +287,12 @@ TEST_F(ComPort, ClosingWithQueuedOutputAndAFullPeerReturnsPromptly) {
     for (int i = 0; i < 2000 && !port->Dispatcher()->NoticeActive(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(port->Dispatcher()->NoticeActive());
+    const auto closing = std::chrono::steady_clock::now();
     port->SetOpen(false);
+    const double closeMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - closing)
+            .count();
+    EXPECT_LT(closeMs, TApdBaseDispatcher::NoticeWaitMs / 2.0); // it never sits out the notice wait
     EXPECT_EQ(port->PortState(), TPortState::PortClosed);
     RunFor(100);
     EXPECT_EQ(notices, 0); // no handler runs after the close
