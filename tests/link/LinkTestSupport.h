@@ -34,6 +34,9 @@ struct TestPty {
     void Send(const std::string& bytes) const;
     // What arrives within timeoutMs, up to want bytes.
     std::string Receive(std::size_t want, int timeoutMs = 3000) const;
+    // The platform's part of Receive: up to size bytes that arrive within
+    // timeoutMs; 0 or less when none came.
+    long ReceiveSome(char* buffer, std::size_t size, int timeoutMs) const;
     const int ComNumber;
 #ifdef _WIN32
     std::uintptr_t Socket;

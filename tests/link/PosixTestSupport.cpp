@@ -105,37 +105,16 @@ void TestPty::Send(const std::string& bytes) const {
     }
 }
 
-std::string TestPty::Receive(std::size_t want, int timeoutMs) const {
-    std::string data;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (data.size() < want) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              end - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) break;
-        pollfd p{Master, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left)) <= 0) break;
-        char buffer[4096];
-        const ssize_t n = read(Master, buffer, std::min(sizeof buffer, want - data.size()));
-        if (n <= 0) break;
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    return data;
+long TestPty::ReceiveSome(char* buffer, std::size_t size, int timeoutMs) const {
+    pollfd p{Master, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0) return 0;
+    return read(Master, buffer, size);
 }
 
 void RunFor(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        RunFor(2);
-    }
-    return true;
 }
 
 namespace {

@@ -67,26 +67,13 @@ void TestPty::Send(const std::string& bytes) const {
     }
 }
 
-std::string TestPty::Receive(std::size_t want, int timeoutMs) const {
-    std::string data;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (data.size() < want) {
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-                              end - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) break;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(static_cast<SOCKET>(Socket), &readable);
-        timeval wait{static_cast<long>(left / 1000000), static_cast<long>(left % 1000000)};
-        if (select(0, &readable, nullptr, nullptr, &wait) <= 0) break;
-        char buffer[4096];
-        const int n = recv(static_cast<SOCKET>(Socket), buffer,
-                           static_cast<int>(std::min(sizeof buffer, want - data.size())), 0);
-        if (n <= 0) break;
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    return data;
+long TestPty::ReceiveSome(char* buffer, std::size_t size, int timeoutMs) const {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(static_cast<SOCKET>(Socket), &readable);
+    timeval wait{timeoutMs / 1000, timeoutMs % 1000 * 1000};
+    if (select(0, &readable, nullptr, nullptr, &wait) <= 0) return 0;
+    return recv(static_cast<SOCKET>(Socket), buffer, static_cast<int>(size), 0);
 }
 
 TLineView ViewLine(const TestPty& pty) {
@@ -139,15 +126,6 @@ void RunFor(int ms) {
         if (left <= 0) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
     }
-}
-
-bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        RunFor(2);
-    }
-    return true;
 }
 
 int OpenHandleCount() {
