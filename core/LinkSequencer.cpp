@@ -159,15 +159,13 @@ void TLinkSequencer::RunTick() {
 }
 
 // While replies to earlier commands are still on their way, a new command
-// would not be told from them. They count as lost once the line was silent
-// for LostReplyTicks ticks.
+// would not be told from them. Going on without them would let a late one be
+// taken for a later step's reply, so a line silent for as long as a step may
+// wait ends the sequence instead.
 bool TLinkSequencer::HoldForEarlierReplies() {
     if (!Ledger.AwaitingOthers(Current())) return false;
-    if (++HoldTicks < LostReplyTicks) return true;
-    Ledger.Forget();
-    HoldTicks = 0;
-    NoReplyTicks = 0;
-    return false;
+    if (++HoldTicks >= ReplyWaitTicks) ReportSilence();
+    return true;
 }
 
 // The step's command goes out once, and again only after a tick in which no
@@ -185,7 +183,7 @@ void TLinkSequencer::RunReadTick() {
     ++NoReplyTicks;
     if (StepIndex >= 0 && StepIndex <= LastStep && RepeatDue())
         SendStepCommand(ReadCommands[StepIndex]);
-    if (NoReplyTicks > 2) ReportSilence();
+    if (NoReplyTicks >= ReplyWaitTicks) ReportSilence();
 }
 
 void TLinkSequencer::RunSaveTick() {
@@ -202,7 +200,7 @@ void TLinkSequencer::RunSaveTick() {
         }
         if (command.Line) SendStepCommand(*command.Line);
     }
-    if (NoReplyTicks > 2) {
+    if (NoReplyTicks >= ReplyWaitTicks) {
         ReportSilence();
         return;
     }

@@ -18,10 +18,6 @@ class TLinkSequencer {
   public:
     static constexpr const char* WindowCaption =
         "Orvix Sine / Benlo / Quenda 特性 v1.09 (Japanese edition)";
-    // Silent ticks after which replies still awaited for earlier commands
-    // count as lost. A UPS that takes longer than that to answer also fails
-    // the read's three-tick silence rule.
-    static constexpr int LostReplyTicks = 3;
 
     TLinkSequencer(ISettingsWindow& window, IComPort& port);
     ~TLinkSequencer();
@@ -48,6 +44,11 @@ class TLinkSequencer {
     // Called with each reply line taken for the command it answers, before
     // it is handled: for tools that show or record the raw replies.
     std::function<void(const TSentCommand& answered, const std::string& line)> OnReplyTaken;
+
+    // Silent ticks after which a step's reply counts as missing and the
+    // sequence ends with "Communication error !". Three, as the window waits;
+    // tools talking to a slow UPS may wait longer.
+    int ReplyWaitTicks = 3;
 
     TLinkMode LinkMode = TLinkMode::Saving;
     int StepIndex = 0;

@@ -34,8 +34,6 @@ class TReplyLedger {
     }
     bool Empty() const { return Waiting.empty(); }
     std::size_t Size() const { return Waiting.size(); }
-    // Their replies were lost on the line.
-    void Forget() { Waiting.clear(); }
 
   private:
     std::deque<TSentCommand> Waiting;

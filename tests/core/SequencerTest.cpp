@@ -133,17 +133,20 @@ TEST_F(Sequencer, RepliesToRepeatsAreDroppedAndTheNextCommandWaitsForThem) {
     L.Timer1Timer();
     EXPECT_EQ(LastSent(), "R5\r\n");
 
-    // A reply that never comes holds the next command for three silent ticks,
-    // and costs the read nothing else.
+    // A reply that never comes holds the next command while a step may wait,
+    // then ends the read: going on could take it for a later step's reply.
     L.Timer1Timer();
     Arrive("0B40\r\n");
-    for (int i = 0; i < TLinkSequencer::LostReplyTicks - 1; ++i) {
+    for (int i = 0; i < L.ReplyWaitTicks - 1; ++i) {
         L.Timer1Timer();
         EXPECT_EQ(LastSent(), "R5\r\n");
     }
-    L.Timer1Timer();
-    EXPECT_EQ(LastSent(), "R4\r\n");
     EXPECT_TRUE(W.TimerOn);
+    L.Timer1Timer();
+    EXPECT_EQ(LastSent(), "R5\r\n");
+    EXPECT_FALSE(W.TimerOn);
+    EXPECT_EQ(W.Status, "Communication error !");
+    EXPECT_FALSE(L.Connected);
     EXPECT_EQ(W.Edit[1], "288");
 }
 
