@@ -108,6 +108,12 @@ void TLinkSequencer::StartSequence(TLinkMode mode) {
     NoReplyTicks = 0;
     HoldTicks = 0;
     ++Sequence; // replies to earlier runs are no answer to this one
+    // Nothing goes out before the line has been quiet for a tick: what still
+    // arrives from before could otherwise be taken for this run's replies.
+    AwaitingQuiet = true;
+    QuietTicks = 0;
+    WaitedTicks = 0;
+    CharsSinceTick = false;
     SetTimer(true);
 }
 
@@ -151,11 +157,34 @@ void TLinkSequencer::Timer1Timer() {
 }
 
 void TLinkSequencer::RunTick() {
+    if (AwaitingQuiet && !LineWentQuiet()) return;
     if (HoldForEarlierReplies()) return;
     if (LinkMode == TLinkMode::Reading)
         RunReadTick();
     else
         RunSaveTick();
+}
+
+// The first tick of a sequence comes a tick after its start, so a line that
+// was quiet meanwhile costs no time. Replies still due to earlier commands are
+// waited for a while longer, and what arrives meanwhile only settles them; a
+// line that never goes quiet ends the sequence.
+bool TLinkSequencer::LineWentQuiet() {
+    const bool quiet = !CharsSinceTick;
+    CharsSinceTick = false;
+    QuietTicks = quiet ? QuietTicks + 1 : 0;
+    if (quiet && (Ledger.Empty() || QuietTicks >= 2 * ReplyWaitTicks)) {
+        // Due replies not come by now count as lost: the line was silent for
+        // twice as long as any step waits for its reply.
+        Ledger.Forget();
+        Reply.Discard();
+        AwaitingQuiet = false;
+        NoReplyTicks = 0;
+        HoldTicks = 0;
+        return true;
+    }
+    if (++WaitedTicks >= QuietLimitTicks + 2 * ReplyWaitTicks) ReportSilence();
+    return false;
 }
 
 // While replies to earlier commands are still on their way, a new command
@@ -214,6 +243,7 @@ void TLinkSequencer::SendCommand(const std::string& text) {
 void TLinkSequencer::ComPort1TriggerAvail(int count) {
     if (NoReplyTicks != 0) NoReplyTicks = 0;
     HoldTicks = 0;
+    if (count > 0) CharsSinceTick = true;
     try {
         // All of the event's characters are taken before any line is handled:
         // a handler's message box runs a nested loop that may take the next ones.
@@ -221,8 +251,14 @@ void TLinkSequencer::ComPort1TriggerAvail(int count) {
         for (int i = 0; i < count; ++i)
             received.push_back(Port.ReadChar());
         for (const char c : received) {
+            const bool wasCut = Reply.Overflowed();
             Reply.Store(c);
-            if (c == '\n') TakeLine(Reply.TakeLine());
+            if (c == '\n') {
+                const bool cut = Reply.Overflowed();
+                TakeLine(Reply.TakeLine(), cut);
+            } else if (Reply.Overflowed() && !wasCut) {
+                EndOnOverlongLine();
+            }
         }
     } catch (const std::exception& e) {
         FailSequence(e.what());
@@ -230,20 +266,55 @@ void TLinkSequencer::ComPort1TriggerAvail(int count) {
     }
 }
 
+// A line longer than the reply buffer answers no command of ours: the
+// running sequence ends at once instead of waiting for its end, and nothing
+// of it is taken.
+void TLinkSequencer::EndOnOverlongLine() {
+    if (TimerEnabled && !AwaitingQuiet) ReportSilence();
+}
+
 // Every line ends at its LF, also several in one event: each is the reply to
 // one command.
-void TLinkSequencer::TakeLine(const std::string& line) {
+void TLinkSequencer::TakeLine(const std::string& line, bool cut) {
     const auto answered = Ledger.Answered();
-    if (IdentificationFailing || !HexTool || !answered) return;
+    if (IdentificationFailing || !HexTool || !answered || cut) return;
     if (answered->Sequence != Sequence || answered->Step != StepIndex) {
         // The reply to a command that was sent again after its first reply.
         if (line == "NK" && answered->Mode == TLinkMode::Saving && answered->Sequence == Sequence)
             NoteRejection(answered->Step);
         return;
     }
+    // A read that ended (silence, a misfit) takes no late values: the status
+    // must not turn into "completed" over a partial read.
+    if (answered->Mode == TLinkMode::Reading && !TimerEnabled) return;
     if (OnReplyTaken) OnReplyTaken(*answered, line);
+    if (answered->Mode == TLinkMode::Reading && !ReadReplyFits(line)) return;
     ProcessReplyAs(answered->Mode, line);
     if (line == "NK") Window.SetCaption(Window.Caption() + NumberToText(StepIndex));
+}
+
+// A reply that does not fit its read command belongs to another one: taking
+// it would put a value where it does not belong, so the read ends and no field
+// changes. The outlet delay is only taken when the unit has outlets.
+bool TLinkSequencer::ReadReplyFits(const std::string& line) {
+    if (StepIndex < 1 || StepIndex > LastStep) return true;
+    const std::string command = ReadCommands[StepIndex];
+    if (line == "NK") {
+        Window.SetCaption(Window.Caption() + NumberToText(StepIndex + 1));
+        EndRead(" Read failed: UPS rejected " + command);
+        return false;
+    }
+    if (StepIndex == LastStep && !Settings.FlagsR34[15]) return true;
+    if (ReplyFitsRead(StepIndex, line)) return true;
+    EndRead(" Unexpected reply to " + command + ": \"" + line.substr(0, 16) + "\"");
+    return false;
+}
+
+// The unit's state is only partly known: a save must wait for a new connect.
+void TLinkSequencer::EndRead(const std::string& status) {
+    StopSequence(status);
+    Connected = false;
+    NoReplyTicks = 0;
 }
 
 void TLinkSequencer::ProcessReply(const std::string& line) {

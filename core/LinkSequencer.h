@@ -63,6 +63,7 @@ class TLinkSequencer {
     void StartSequence(TLinkMode mode);
     void SetTimer(bool enabled);
     void RunTick();
+    bool LineWentQuiet();
     bool HoldForEarlierReplies();
     bool RepeatDue() const;
     void SendStepCommand(const std::string& command);
@@ -71,7 +72,10 @@ class TLinkSequencer {
     void FailSequence(const std::string& what);
     void RunReadTick();
     void RunSaveTick();
-    void TakeLine(const std::string& line);
+    void TakeLine(const std::string& line, bool cut);
+    void EndOnOverlongLine();
+    bool ReadReplyFits(const std::string& line);
+    void EndRead(const std::string& status);
     void ProcessReplyAs(TLinkMode mode, const std::string& line);
     void ProcessReadReply(const std::string& line);
     void ProcessSaveReply(const std::string& line);
@@ -86,6 +90,14 @@ class TLinkSequencer {
     // Ticks since characters last arrived while the next command waits for
     // the replies to earlier ones.
     int HoldTicks = 0;
+    // Before a sequence's first command: the line must have been quiet for a
+    // tick. QuietTicks counts quiet ticks in a row, WaitedTicks all of them;
+    // a line busy for QuietLimitTicks (more for a longer reply wait) fails.
+    static constexpr int QuietLimitTicks = 25;
+    bool AwaitingQuiet = false;
+    int QuietTicks = 0;
+    int WaitedTicks = 0;
+    bool CharsSinceTick = false;
     // Set while the identification failure's box is open: lines that arrive in
     // its nested loop are dropped instead of stacking further boxes.
     bool IdentificationFailing = false;
