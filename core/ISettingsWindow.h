@@ -34,6 +34,8 @@ class ISettingsWindow {
     // Modal; both return when the operator closes the box.
     virtual void ErrorBox(const std::string& text) = 0;
     virtual void PlainMessageBox(const std::string& text) = 0;
+    // A Yes/No question whose default answer is No; true for Yes.
+    virtual bool AskYesNo(const std::string& question) = 0;
 
     virtual void LockCommandControls() = 0;
     virtual void UnlockCommandControls() = 0;

@@ -2,6 +2,7 @@
 
 #include "ApdExceptions.h"
 #include "NumberText.h"
+#include "VoltageClass.h"
 
 TLinkSequencer::TLinkSequencer(ISettingsWindow& window, IComPort& port)
     : Window(window), Port(port) {}
@@ -55,6 +56,7 @@ bool TLinkSequencer::OpenComPort(int number) {
 void TLinkSequencer::LMDButton1Click() {
     SelectedPort = 0;
     Connected = false; // whatever the open below does, the old link is gone
+    HeldUpperLimit.reset();
     Port.SetOpen(false);
     const int index = Window.PortItemIndex();
     if (index >= 0 && index <= 3) SelectedPort = index + 1;
@@ -87,9 +89,20 @@ void TLinkSequencer::LMDButton4Click() {
         Window.ErrorBox("Connect to the UPS before save config!");
         return;
     }
+    if (!LimitsSuitTheUnit()) return;
     Window.LockCommandControls();
     RejectedCommand.clear();
     StartSequence(TLinkMode::Saving);
+}
+
+// Factory values or dialog choices for a 100 V unit saved into a 230 V unit
+// (or the reverse) would set it far off its mains: the operator must confirm.
+bool TLinkSequencer::LimitsSuitTheUnit() {
+    const TNumberText upper = ParseNumberText(Window.EditText(1));
+    const TNumberText lower = ParseNumberText(Window.EditText(2));
+    if (!upper.Ok || !lower.Ok) return true; // the save itself refuses such a value
+    const auto question = VoltageClassMismatch(upper.Value, lower.Value, HeldUpperLimit);
+    return !question || Window.AskYesNo(*question);
 }
 
 bool TLinkSequencer::EnterReadingIfConnected() {
@@ -228,6 +241,8 @@ void TLinkSequencer::RunSaveTick() {
             return;
         }
         if (command.Line) SendStepCommand(*command.Line);
+        if (command.Line && StepIndex == 1)
+            UpperLimitSaving = HexTool->HexToWord(command.Line->substr(3)) / 10;
     }
     if (NoReplyTicks >= ReplyWaitTicks) {
         ReportSilence();
@@ -330,6 +345,7 @@ void TLinkSequencer::ProcessReplyAs(TLinkMode mode, const std::string& line) {
 
 void TLinkSequencer::ProcessReadReply(const std::string& line) {
     if (StepIndex >= 0 && StepIndex <= LastStep) {
+        if (StepIndex == 1) HeldUpperLimit = HexTool->HexToWord(line) / 10;
         TProtocolContext ctx{Window, Settings, *HexTool};
         if (!ApplyReadReply(ctx, StepIndex, line)) {
             IdentificationFailing = true;
@@ -357,6 +373,7 @@ void TLinkSequencer::ProcessReadReply(const std::string& line) {
 
 void TLinkSequencer::ProcessSaveReply(const std::string& line) {
     if (line == "NK") NoteRejection(StepIndex);
+    if (StepIndex == 1 && line != "NK") HeldUpperLimit = UpperLimitSaving;
     if (StepIndex > LastStep) {
         StepIndex = 1;
         StopSequence(SaveEndStatus(" Save all configuration success"));

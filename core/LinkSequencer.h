@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class TLinkSequencer {
@@ -60,6 +61,7 @@ class TLinkSequencer {
     TSettingsState Settings;
 
   private:
+    bool LimitsSuitTheUnit();
     void StartSequence(TLinkMode mode);
     void SetTimer(bool enabled);
     void RunTick();
@@ -101,6 +103,10 @@ class TLinkSequencer {
     // Set while the identification failure's box is open: lines that arrive in
     // its nested loop are dropped instead of stacking further boxes.
     bool IdentificationFailing = false;
+    // The upper limit the unit holds, as last read or saved; none before a
+    // read on this connect. Limits of another voltage class need a Yes.
+    std::optional<int> HeldUpperLimit;
+    int UpperLimitSaving = 0;
     // The command the UPS answered "NK" to during the current save.
     std::string RejectedCommand;
     bool TimerEnabled = false;

@@ -8,6 +8,7 @@
 #include "UnitUpperLimit.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QPainter>
 
 TFormBenloQuenda* FormBenloQuenda = nullptr;
@@ -196,6 +197,14 @@ void TFormBenloQuenda::BuildOutletGroup() {
         box->SetAccessibleName(box->accessibleName() + "、" +
                                Label[static_cast<std::size_t>(heading)]->text());
     }
+    // Nobody can see these controls, so the keyboard must not reach them: a
+    // setting changed out of sight would be saved unnoticed.
+    for (int c = 9; c <= 14; ++c) {
+        ComboBox[static_cast<std::size_t>(c)]->setFocusPolicy(Qt::NoFocus);
+        ComboBox[static_cast<std::size_t>(c)]->lineEdit()->setFocusPolicy(Qt::NoFocus);
+    }
+    MaskEdit[4]->setFocusPolicy(Qt::NoFocus);
+    UpDown[4]->setFocusPolicy(Qt::NoFocus);
     ComboBox[10]->setEnabled(false);
     ComboBox[9]->OnChange = [this] { ComboBox9Change(); };
     UpDown[4]->OnClick = [this] { UpDown4Click(); };
@@ -353,6 +362,10 @@ void TFormBenloQuenda::ErrorBox(const std::string& text) {
 }
 void TFormBenloQuenda::PlainMessageBox(const std::string& text) {
     ShowPlainBox(this, Q(text));
+}
+
+bool TFormBenloQuenda::AskYesNo(const std::string& question) {
+    return ::AskYesNo(this, Q(question));
 }
 
 void TFormBenloQuenda::LockCommandControls() {

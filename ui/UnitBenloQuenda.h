@@ -49,6 +49,7 @@ class TFormBenloQuenda : public QWidget, public ISettingsWindow {
     void SetTimerEnabled(bool enabled) override;
     void ErrorBox(const std::string& text) override;
     void PlainMessageBox(const std::string& text) override;
+    bool AskYesNo(const std::string& question) override;
     void LockCommandControls() override;
     void UnlockCommandControls() override;
     void ShowStatus(const std::string& text) override;

@@ -62,10 +62,15 @@ class FakeWindow : public ISettingsWindow {
         Boxes.push_back("Message: " + text);
         if (OnBox) OnBox();
     }
+    bool AskYesNo(const std::string& question) override {
+        Boxes.push_back("Question: " + question);
+        return AnswerYes;
+    }
     void LockCommandControls() override { Locked = true; }
     void UnlockCommandControls() override { Locked = false; }
     void ShowStatus(const std::string& text) override { Status = text; }
 
+    bool AnswerYes = false;
     std::string CaptionText;
     std::map<int, std::string> Edit;
     std::map<int, bool> EditEnabled;

@@ -465,3 +465,54 @@ TEST_F(Sequencer, ASequenceStartsOnAQuietLineOnly) {
     EXPECT_TRUE(P.Sent.empty());
     EXPECT_FALSE(L.Connected);
 }
+
+// Limits of another voltage class than the upper limit the unit holds are
+// saved only after a Yes; No sends nothing. Before any read there is nothing
+// to compare with, and after a save the unit holds what was saved.
+TEST_F(Sequencer, LimitsOfAnotherVoltageClassAreSavedOnlyAfterAYes) {
+    const struct {
+        const char *Upper, *Lower;
+        bool Yes;
+        std::string Question; // empty: none asked
+    } cases[] = {
+        {"275", "165", false, ""},
+        {"124", "80", false,
+         "The limits to save (124 V / 80 V) suit a 100–110 V UPS, but this UPS holds the limits "
+         "of a 220–240 V UPS. Save anyway?"},
+        {"288", "80", false,
+         "The limits to save (288 V / 80 V) mix the limits of both kinds of UPS, but this UPS "
+         "holds the limits of a 220–240 V UPS. Save anyway?"},
+        {"abc", "80", false, ""}, // refused by the save itself
+        {"124", "80", true, "asked"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Upper) + "/" + c.Lower);
+        ConnectAndRead(); // the unit holds 288 V
+        W.Boxes.clear();
+        W.SetEditText(1, c.Upper);
+        W.SetEditText(2, c.Lower);
+        W.AnswerYes = c.Yes;
+        P.Sent.clear();
+        L.LMDButton4Click();
+        if (c.Question.empty()) {
+            EXPECT_TRUE(W.Boxes.empty());
+        } else if (!c.Yes) {
+            EXPECT_EQ(W.Boxes, std::vector<std::string>{"Question: " + c.Question});
+            EXPECT_FALSE(W.TimerOn);
+            EXPECT_FALSE(W.Locked);
+            EXPECT_EQ(W.Edit[1], c.Upper);
+        }
+        const bool sends = c.Question.empty() || c.Yes;
+        EXPECT_EQ(W.TimerOn, sends);
+        for (int i = 0; i < 9 && W.TimerOn; ++i)
+            Exchange("OK");
+        EXPECT_EQ(P.Sent.empty(), !sends);
+    }
+    // The unit now holds 124 V: 100 V limits go without a question.
+    W.Boxes.clear();
+    W.SetEditText(1, "136");
+    W.SetEditText(2, "88");
+    L.LMDButton4Click();
+    EXPECT_TRUE(W.Boxes.empty());
+    EXPECT_TRUE(W.TimerOn);
+}

@@ -167,6 +167,37 @@ TEST_F(EndToEnd, ASaveTheUpsRejectsSaysSo) {
     EXPECT_TRUE(Unlocked());
 }
 
+// Limits of another voltage class than the unit's reach it only after a Yes;
+// No, the default (Return, Escape), sends nothing and keeps the fields.
+TEST_F(EndToEnd, LimitsOfAnotherVoltageClassNeedAYes) {
+    Start({});
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    FormNormalInputVoltage->RatedVoltage = 100;
+    Press(5); // a 100 V unit's factory values into a 230 V unit
+    const std::size_t sent = Commands().size();
+    const std::string question =
+        "orvix-config: The limits to save (124 V / 80 V) suit a 100–110 V UPS, but this UPS "
+        "holds the limits of a 220–240 V UPS. Save anyway?";
+    for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Y}) {
+        SCOPED_TRACE(key);
+        Boxes.clear();
+        BoxKey = key;
+        Press(4);
+        ASSERT_TRUE(RunUntil([&] { return !Boxes.empty(); }));
+        EXPECT_EQ(Boxes, std::vector<std::string>{question});
+        if (key != Qt::Key_Y) {
+            RunFor(300);
+            EXPECT_EQ(Commands().size(), sent);
+            EXPECT_EQ(Field(1), "124");
+            EXPECT_EQ(Field(2), "80");
+            EXPECT_TRUE(Unlocked());
+        }
+    }
+    ASSERT_TRUE(WaitStatus(" Saving Complete"));
+    EXPECT_NE(State().find("R5 04D8\nR4 0320\n"), std::string::npos);
+}
+
 TEST_F(EndToEnd, AMissingPortCannotBeInitialized) {
     Start({});
     setenv("ORVIX_COM1", "/dev/orvix-missing", 1);

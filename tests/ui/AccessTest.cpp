@@ -7,9 +7,11 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QWindow>
 #include <map>
+#include <set>
 
 using Access = UiTest;
 
@@ -181,4 +183,25 @@ TEST_F(Access, ControlsAreNamedByTheirSetting) {
     spinner->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
     EXPECT_EQ(Field(3), "2");
     EXPECT_EQ(spinner->valueInterface()->currentValue().toInt(), 2);
+}
+
+// The outlet controls lie below the visible area: Tab never reaches them, so
+// no key can change a setting nobody sees.
+TEST_F(Access, TheKeyboardNeverReachesControlsOutOfSight) {
+    ChooseVoltage(3);
+    auto& w = Main();
+    Activate(&w);
+    std::vector<QWidget*> hidden = {w.MaskEdit[4], w.UpDown[4]};
+    for (int c = 9; c <= 14; ++c) {
+        hidden.push_back(w.ComboBox[static_cast<std::size_t>(c)]);
+        hidden.push_back(w.ComboBox[static_cast<std::size_t>(c)]->lineEdit());
+    }
+    std::set<QWidget*> reached;
+    for (int i = 0; i < 40; ++i) {
+        Key(Qt::Key_Tab);
+        reached.insert(QApplication::focusWidget());
+    }
+    EXPECT_GT(reached.size(), 10u);
+    for (QWidget* control : hidden)
+        EXPECT_EQ(reached.count(control), 0u) << control->accessibleName().toStdString();
 }

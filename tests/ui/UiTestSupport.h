@@ -36,6 +36,9 @@ class UiTest : public ::testing::Test {
     static void Keys(std::initializer_list<int> keys);
     static bool TabTo(QWidget* target);
 
+    // How a box is answered: 0 closes it, any other key is pressed in it.
+    int BoxKey = 0;
+
   private:
     QTimer BoxCloser;
 };

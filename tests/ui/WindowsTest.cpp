@@ -323,18 +323,14 @@ TEST_F(Windows, ASequenceLocksTheCommandControlsWhileItsTimerTicks) {
     unsetenv("ORVIX_COM1");
 }
 
-TEST_F(Windows, TabRunsThroughTheLeftColumnTheRightOneAndTheHiddenGroup) {
+TEST_F(Windows, TabRunsThroughTheLeftColumnAndTheRightOne) {
     ChooseVoltage(3);
     auto& w = Main();
     QApplication::setActiveWindow(&w);
     const std::vector<QWidget*> order = {
-        w.MaskEdit[1], w.LMDButton[6], w.MaskEdit[2], w.LMDButton[7], w.MaskEdit[3], w.UpDown[3],
-        w.ComboBox[1], w.ComboBox[2], w.ComboBox[3], w.ComboBox[4], w.ComboBox[5], w.ComboBox[6],
-        w.ComboBox[7], w.ComboBox[8], w.LMDButton[5],
-        // the hidden outlet group keeps its places;
-        // ComboBox10 is disabled and skipped
-        w.ComboBox[9], w.MaskEdit[4], w.UpDown[4], w.ComboBox[11], w.ComboBox[12], w.ComboBox[13],
-        w.ComboBox[14]};
+        w.MaskEdit[1], w.LMDButton[6], w.MaskEdit[2], w.LMDButton[7], w.MaskEdit[3],
+        w.UpDown[3],   w.ComboBox[1],  w.ComboBox[2], w.ComboBox[3],  w.ComboBox[4],
+        w.ComboBox[5], w.ComboBox[6],  w.ComboBox[7], w.ComboBox[8],  w.LMDButton[5]};
     order.front()->setFocus();
     for (std::size_t i = 1; i < order.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -371,5 +367,28 @@ TEST_F(Windows, ArrowsKeepTheNormalArrowColourInColouredRows) {
                 coloured += c == QColor(0, 0, 255) || c == QColor(255, 0, 0);
             }
         EXPECT_EQ(coloured, 0) << widget->accessibleName().toStdString();
+    }
+}
+
+// Typed text selects the item it names, or none: a save sends the item, so
+// it must never be another than the field shows.
+TEST_F(Windows, TypedComboTextSelectsItsItemOrNone) {
+    ChooseVoltage(3);
+    for (int c : {1, 4}) {
+        auto* box = Main().ComboBox[static_cast<std::size_t>(c)];
+        box->SetItemIndex(0);
+        for (const auto& [typed, item] :
+             std::vector<std::pair<QString, int>>{{"abc", -1},
+                                                  {box->itemText(1), 1},
+                                                  {"x" + box->itemText(0), -1},
+                                                  {box->itemText(0), 0}}) {
+            SCOPED_TRACE(typed.toStdString());
+            box->lineEdit()->clear();
+            for (const QChar ch : typed) // any text, as an input method types it
+                QTest::sendKeyEvent(QTest::Click, box->lineEdit(), Qt::Key_unknown, QString(ch),
+                                    Qt::NoModifier);
+            EXPECT_EQ(box->currentText(), typed);
+            EXPECT_EQ(box->ItemIndex(), item);
+        }
     }
 }
