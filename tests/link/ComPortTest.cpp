@@ -185,7 +185,10 @@ TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
     ASSERT_TRUE(RunUntil(
         [&] { return calls >= 1 && (!port || port->PortState() == TPortState::PortClosed); },
         15000));
-    RunFor(50); // what was handed over is freed once the delivery returned
+    // What was handed over is freed, and the port's threads end, once the
+    // delivery returned: wait for that, not for a time that suits one machine.
+    RunUntil([&] { return ThreadCount() <= threads && (port || OpenHandleCount() <= handles); },
+             10000);
     EXPECT_EQ(received, "abc");
     EXPECT_TRUE(Errors.empty());
     // Letting go never sits out the dispatch thread's wait for this handler.
