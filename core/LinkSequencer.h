@@ -6,6 +6,7 @@
 #include "FlagWords.h"
 #include "IComPort.h"
 #include "ISettingsWindow.h"
+#include "OrvixVersion.h"
 #include "ReplyAssembler.h"
 #include "ReplyLedger.h"
 #include "UnitHexTools.h"
@@ -18,7 +19,7 @@
 class TLinkSequencer {
   public:
     static constexpr const char* WindowCaption =
-        "Orvix Sine / Benlo / Quenda 特性 v1.09 (Japanese edition)";
+        "Orvix Sine / Benlo / Quenda 特性 v" ORVIX_VERSION " (Japanese edition)";
 
     TLinkSequencer(ISettingsWindow& window, IComPort& port);
     ~TLinkSequencer();

@@ -3,6 +3,7 @@
 #include "FactoryValues.h"
 #include "IconArt.h"
 #include "NumberText.h"
+#include "OrvixVersion.h"
 #include "UnitLowerLimit.h"
 #include "UnitNormalInputVoltage.h"
 #include "UnitUpperLimit.h"
@@ -69,7 +70,7 @@ void TFormBenloQuenda::BuildFrame() {
     LMDSimpleLabel1 = new TShadowLabel(Panel1, "Orvix Sine / Benlo / Quenda", {8, 6, 225, 24},
                                        PixelFont(face::Arial, 19, true), 3);
     SetTextColor(LMDSimpleLabel1, Blue);
-    LMDSimpleLabel2 = new TShadowLabel(Panel1, " 特性 v 1.09", {236, 10, 91, 21},
+    LMDSimpleLabel2 = new TShadowLabel(Panel1, " 特性 v " ORVIX_VERSION, {236, 10, 91, 21},
                                        PixelFont(face::PGothic, 13, true), 3);
     SetTextColor(LMDSimpleLabel2, Blue);
     MakeLine(Panel1, {1, 108 + 17 - 2, 488, 2});

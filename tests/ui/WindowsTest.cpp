@@ -342,13 +342,6 @@ TEST_F(Windows, TabRunsThroughTheLeftColumnAndTheRightOne) {
     }
 }
 
-TEST_F(Windows, CaptionsCarryTheProjectVersion) {
-    ChooseVoltage(3);
-    EXPECT_TRUE(Main().windowTitle().contains(" v" ORVIX_VERSION " "))
-        << Main().windowTitle().toStdString();
-    EXPECT_TRUE(Main().LMDSimpleLabel2->text().endsWith(" " ORVIX_VERSION));
-}
-
 TEST_F(Windows, ArrowsKeepTheNormalArrowColourInColouredRows) {
     ChooseVoltage(3);
     auto& w = Main();
