@@ -283,3 +283,30 @@ TEST_F(EndToEnd, TheKeyboardAloneConnectsChoosesALimitSavesAndDisconnects) {
     EXPECT_EQ(w.ComPort1.PortState(), TPortState::PortClosed);
     EXPECT_TRUE(Boxes.empty());
 }
+
+// The rated voltage answered from the keyboard (Space, Down x3, Tab, Return),
+// then the mouse: the limit dialog a click opens stays open and takes its choice.
+TEST_F(EndToEnd, AKeyboardStartLeavesTheLimitDialogOpenForTheMouse) {
+    StartSim({});
+    FormNormalInputVoltage->show();
+    Activate(FormNormalInputVoltage);
+    Keys({Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Return});
+    ASSERT_EQ(FormNormalInputVoltage->RatedVoltage, 230);
+    auto& w = Main();
+    QTest::mouseClick(w.RadioGroup1->Button(0), Qt::LeftButton);
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+        RunFor(300); // what the window system still delivers after the click
+        stayed = FormUpperLimit->isVisible();
+        if (stayed) {
+            QTest::mouseClick(FormUpperLimit->RadioButton[1], Qt::LeftButton);
+            QTest::mouseClick(FormUpperLimit->LMDButton1, Qt::LeftButton);
+        }
+        if (FormUpperLimit->isVisible()) FormUpperLimit->close();
+    });
+    Press(6);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(Field(1), "276");
+}

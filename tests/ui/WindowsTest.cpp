@@ -1,3 +1,4 @@
+#include "IconArt.h"
 #include "UiTestSupport.h"
 #include "UnitBenloQuenda.h"
 #include "UnitLowerLimit.h"
@@ -9,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <set>
 
 namespace {
 QPoint Centre(const QWidget* w) {
@@ -384,4 +386,24 @@ TEST_F(Windows, TypedComboTextSelectsItsItemOrNone) {
             EXPECT_EQ(box->ItemIndex(), item);
         }
     }
+}
+
+TEST_F(Windows, EveryWindowCarriesTheIconAndTheProgramItsDesktopEntry) {
+    EXPECT_EQ(QGuiApplication::desktopFileName(), ORVIX_APP_ID);
+    ChooseVoltage(3);
+    for (QWidget* window :
+         {static_cast<QWidget*>(FormNormalInputVoltage), static_cast<QWidget*>(FormBenloQuenda),
+          static_cast<QWidget*>(FormUpperLimit), static_cast<QWidget*>(FormLowerLimit)})
+        EXPECT_FALSE(window->windowIcon().isNull()) << window->windowTitle().toStdString();
+    const QIcon icon = QApplication::windowIcon();
+    for (int size : IconSizes)
+        EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
+    // The 16-pixel icon is drawn pixel by pixel in three colours, not smoothed
+    // down from a larger one.
+    const QImage small = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    std::set<QRgb> colours;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            if (qAlpha(small.pixel(x, y))) colours.insert(small.pixel(x, y));
+    EXPECT_EQ(colours, (std::set<QRgb>{qRgb(0, 0, 0), qRgb(0, 128, 0), qRgb(255, 255, 0)}));
 }
