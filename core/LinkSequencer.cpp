@@ -20,34 +20,36 @@ void TLinkSequencer::ReleaseLink() {
     HexTool.reset();
 }
 
+namespace {
+template <class E> bool Is(const std::exception& e) {
+    return dynamic_cast<const E*>(&e) != nullptr;
+}
+// The failures an open reports to the operator as "Cannot initialize COM
+// port", by kind; any other one is not the port's and goes on up.
+const char* OpenFailureKind(const std::exception& e) {
+    const std::pair<bool (*)(const std::exception&), const char*> kinds[] = {
+        {Is<EAlreadyOpen>, "in use"},      {Is<EBadId>, "no such port"},
+        {Is<EInOutError>, "system error"}, {Is<EBadArgument>, "bad argument"},
+        {Is<EBaudRate>, "baud rate"},      {Is<EByteSize>, "byte size"},
+        {Is<EDefault>, "settings"},        {Is<EHardware>, "hardware"},
+        {Is<EMemory>, "memory"},           {Is<ENoHandles>, "no handles"},
+        {Is<ENullApi>, "no driver"},       {Is<EOutOfMemory>, "memory"}};
+    for (const auto& [is, kind] : kinds)
+        if (is(e)) return kind;
+    return nullptr;
+}
+} // namespace
+
 bool TLinkSequencer::OpenComPort(int number) {
+    LastOpenError.reset();
     try {
         Port.SetOpen(false);
         Port.SetComNumber(number);
         Port.SetOpen(true);
-    } catch (const EAlreadyOpen&) {
-        return false;
-    } catch (const EBadArgument&) {
-        return false;
-    } catch (const EBaudRate&) {
-        return false;
-    } catch (const EByteSize&) {
-        return false;
-    } catch (const EDefault&) {
-        return false;
-    } catch (const EInOutError&) {
-        return false;
-    } catch (const EHardware&) {
-        return false;
-    } catch (const EMemory&) {
-        return false;
-    } catch (const ENoHandles&) {
-        return false;
-    } catch (const ENullApi&) {
-        return false;
-    } catch (const EOutOfMemory&) {
-        return false;
-    } catch (const EBadId&) {
+    } catch (const std::exception& e) {
+        const char* kind = OpenFailureKind(e);
+        if (!kind) throw;
+        LastOpenError = TOpenError{kind, e.what()};
         return false;
     }
     return true;
@@ -66,7 +68,9 @@ void TLinkSequencer::LMDButton1Click() {
     }
     Connected = OpenComPort(SelectedPort);
     if (!Connected) {
-        Window.ErrorBox("Cannot initialize COM port");
+        Window.DetailedErrorBox("Cannot initialize COM port", "COM" + NumberToText(SelectedPort) +
+                                                                  ": " + LastOpenError->Reason +
+                                                                  " (" + LastOpenError->Kind + ")");
         return;
     }
     Window.LockCommandControls();

@@ -38,6 +38,12 @@ class TLinkSequencer {
     void ComPort1TriggerAvail(int count);
 
     bool OpenComPort(int number);
+    // Why the last open failed: the kind of failure and the link's own words
+    // for it (with the system's reason where it gave one).
+    struct TOpenError {
+        std::string Kind, Reason;
+    };
+    const std::optional<TOpenError>& OpenError() const { return LastOpenError; }
     void SendCommand(const std::string& text);
     void ProcessReply(const std::string& line);
 
@@ -107,6 +113,7 @@ class TLinkSequencer {
     // The upper limit the unit holds, as last read or saved; none before a
     // read on this connect. Limits of another voltage class need a Yes.
     std::optional<int> HeldUpperLimit;
+    std::optional<TOpenError> LastOpenError;
     int UpperLimitSaving = 0;
     // The command the UPS answered "NK" to during the current save.
     std::string RejectedCommand;

@@ -449,14 +449,16 @@ QFrame* MakeLine(QWidget* parent, QRect geometry) {
 }
 
 namespace {
-void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+             const QString& detail = {}) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    if (!detail.isEmpty()) box.setDetailedText(detail);
     box.exec();
 }
 } // namespace
 
-void ShowErrorBox(QWidget* parent, const QString& text) {
-    ShowBox(parent, QMessageBox::Critical, "Error", text);
+void ShowErrorBox(QWidget* parent, const QString& text, const QString& detail) {
+    ShowBox(parent, QMessageBox::Critical, "Error", text, detail);
 }
 
 void ShowPlainBox(QWidget* parent, const QString& text) {

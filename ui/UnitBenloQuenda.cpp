@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <cstdio>
 
 TFormBenloQuenda* FormBenloQuenda = nullptr;
 
@@ -361,6 +362,13 @@ void TFormBenloQuenda::SetTimerEnabled(bool enabled) {
 void TFormBenloQuenda::ErrorBox(const std::string& text) {
     ShowErrorBox(this, Q(text));
 }
+// The box keeps its text; the reason goes below it, and to standard error for
+// whoever started the program from a terminal.
+void TFormBenloQuenda::DetailedErrorBox(const std::string& text, const std::string& detail) {
+    std::fprintf(stderr, "orvix-config: %s: %s\n", text.c_str(), detail.c_str());
+    ShowErrorBox(this, Q(text), Q(detail));
+}
+
 void TFormBenloQuenda::PlainMessageBox(const std::string& text) {
     ShowPlainBox(this, Q(text));
 }

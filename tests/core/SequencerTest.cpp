@@ -377,9 +377,15 @@ TEST_F(Sequencer, OpenFailuresOfTheNamedKindsGiveOneErrorBox) {
     EXPECT_EQ(W.Boxes.back(), "Error: Cannot initialize COM port");
     EXPECT_FALSE(L.Connected);
     EXPECT_FALSE(W.Locked);
+    W.PortIndex = 2;
     P.OpenFailure = [] { throw EInOutError(13, "Permission denied"); };
     L.LMDButton1Click();
     EXPECT_EQ(W.Boxes.size(), 2u);
+    // Each box tells why, as its detail.
+    EXPECT_EQ(W.Details, (std::vector<std::string>{
+                             "COM1: ie_BadId - Specified comport doesn't exist (no such port)",
+                             "COM3: Permission denied (system error)"}));
+    EXPECT_EQ(L.OpenError()->Kind, "system error");
     // Any other failure is not swallowed here, and leaves no link behind.
     P.OpenFailure = nullptr;
     L.LMDButton1Click();

@@ -203,6 +203,9 @@ TEST_F(EndToEnd, AMissingPortCannotBeInitialized) {
     setenv("ORVIX_COM1", "/dev/orvix-missing", 1);
     Press(1);
     EXPECT_EQ(Boxes, std::vector<std::string>{"Error: Cannot initialize COM port"});
+    // The box says why below its text.
+    EXPECT_EQ(BoxDetails, std::vector<std::string>{"COM1: " + Main().Link.OpenError()->Reason +
+                                                   " (no such port)"});
     EXPECT_TRUE(Unlocked());
 }
 

@@ -16,6 +16,8 @@ void UiTest::SetUp() {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             if (box->property("answered").toBool()) return;
             Boxes.push_back(box->windowTitle().toStdString() + ": " + box->text().toStdString());
+            if (!box->detailedText().isEmpty())
+                BoxDetails.push_back(box->detailedText().toStdString());
             box->setProperty("answered", true);
             if (BoxKey)
                 QTest::keyClick(box, static_cast<Qt::Key>(BoxKey));
