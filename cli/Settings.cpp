@@ -2,6 +2,7 @@
 
 #include "HeadlessWindow.h"
 #include "NumberText.h"
+#include "RatedVoltage.h"
 #include "UnitHexTools.h"
 
 #include <algorithm>
@@ -34,20 +35,6 @@ const std::vector<TFieldDef> FieldTable = {
     {"battery_low_shutdown", Flag, 12, true, 0, 1, true},
     {"battery_overload_shutdown", Flag, 13, true, 0, 1, true},
     {"auto_supply_after_overload", Flag, 14, true, 0, 1, true},
-};
-
-struct TLimitRow {
-    int Rated;
-    int Upper[4];
-    int Lower[4];
-};
-// The limit dialogs' tables: fixed values, not computed from the percentages.
-constexpr TLimitRow LimitTable[] = {
-    {100, {110, 115, 120, 124}, {95, 90, 85, 80}},
-    {110, {121, 126, 132, 136}, {99, 93, 88, 82}},
-    {220, {253, 264, 275, 286}, {187, 176, 165, 154}},
-    {230, {265, 276, 288, 299}, {196, 184, 173, 161}},
-    {240, {276, 288, 300, 312}, {204, 192, 180, 168}},
 };
 
 std::string Lower(std::string_view s) {
@@ -190,13 +177,11 @@ std::optional<int> ParseValue(const TFieldDef& field, std::string_view text, std
 }
 
 std::vector<int> LimitChoices(bool upper, int rated) {
-    for (const auto& row : LimitTable) {
-        if (row.Rated != rated) continue;
-        std::vector<int> v(upper ? row.Upper : row.Lower, (upper ? row.Upper : row.Lower) + 4);
-        if (upper && rated == 240) v.pop_back(); // its dialog disables 312 V
-        return v;
-    }
-    return {};
+    std::vector<int> v;
+    if (const TRatedVoltage* r = FindRatedVoltage(rated))
+        for (const TLimitChoice& choice : upper ? r->Upper : r->Lower)
+            if (LimitOffered(upper, rated, choice)) v.push_back(choice.Volts);
+    return v;
 }
 
 std::string RefuseValue(const TFieldDef& field, int value, int rated, bool anyLimit) {

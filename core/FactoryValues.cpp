@@ -1,24 +1,11 @@
 #include "FactoryValues.h"
 
-namespace {
-struct TFactoryLimits {
-    int Rated;
-    const char* Upper;
-    const char* Lower;
-};
-
-constexpr TFactoryLimits FactoryLimits[] = {
-    {100, "124", "80"},  {110, "136", "88"},  {220, "275", "165"},
-    {230, "288", "173"}, {240, "300", "180"},
-};
-} // namespace
+#include "RatedVoltage.h"
 
 void ApplyFactoryValues(ISettingsWindow& window, int ratedVoltage) {
-    for (const auto& limits : FactoryLimits) {
-        if (limits.Rated == ratedVoltage) {
-            window.SetEditText(1, limits.Upper);
-            window.SetEditText(2, limits.Lower);
-        }
+    if (const TRatedVoltage* rated = FindRatedVoltage(ratedVoltage)) {
+        window.SetEditText(1, std::to_string(rated->FactoryUpper));
+        window.SetEditText(2, std::to_string(rated->FactoryLower));
     }
     // The spinner keeps its position; only the field shows the factory delay.
     window.SetEditText(3, "2");

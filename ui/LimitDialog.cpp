@@ -1,14 +1,15 @@
 #include "LimitDialog.h"
 
 #include "RadioKeys.h"
+#include "RatedVoltage.h"
 #include "UnitBenloQuenda.h"
 #include "UnitNormalInputVoltage.h"
 
 #include <QButtonGroup>
 
 TLimitDialog::TLimitDialog(QWidget* owner, int clientHeight, int buttonTop, const char* caption,
-                           int targetEdit, const std::array<TLimitRow, 5>& table)
-    : QDialog(owner), CaptionText(caption), TargetEdit(targetEdit), Table(table) {
+                           int targetEdit)
+    : QDialog(owner), CaptionText(caption), TargetEdit(targetEdit) {
     SetFixedWindow(this, 205, clientHeight);
     setModal(true);
     setFont(PixelFont(face::SansSerif, 11));
@@ -49,15 +50,16 @@ void TLimitDialog::FormShow() {
 }
 
 void TLimitDialog::PutCaptions(int ratedVoltage) {
-    for (const auto& row : Table) {
-        if (row.Rated != ratedVoltage) continue;
-        for (std::size_t i = 0; i < 4; ++i) {
-            const QString caption = row.Captions[i];
-            RadioButton[i]->setText(caption);
-            // Read out as "15 %, 265 V" rather than the blanks of the column layout.
-            RadioButton[i]->setAccessibleName(
-                QString("%1 %, %2 V").arg(caption.left(4).trimmed(), caption.right(3).trimmed()));
-        }
+    const TRatedVoltage* rated = FindRatedVoltage(ratedVoltage);
+    if (!rated) return;
+    const bool upper = TargetEdit == 1;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const TLimitChoice& choice = (upper ? rated->Upper : rated->Lower)[i];
+        RadioButton[i]->setText(QString::fromStdString(LimitCaption(choice)));
+        RadioButton[i]->setEnabled(LimitOffered(upper, ratedVoltage, choice));
+        // Read out as "15 %, 265 V" rather than the blanks of the column layout.
+        RadioButton[i]->setAccessibleName(
+            QString("%1 %, %2 V").arg(choice.Percent).arg(choice.Volts));
     }
 }
 

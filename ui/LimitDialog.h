@@ -1,21 +1,16 @@
 #pragma once
 // What the upper and lower input voltage limit dialogs share: four radio
-// buttons captioned from a table by the rated voltage, OK copying the chosen
-// voltage into a limit field of the main settings window.
+// buttons captioned with the rated voltage's limit choices, OK copying the
+// chosen voltage into a limit field of the main settings window.
 #include "Controls.h"
 
 #include <QDialog>
 #include <array>
 
-struct TLimitRow {
-    int Rated;
-    std::array<const char*, 4> Captions;
-};
-
 class TLimitDialog : public QDialog {
   public:
     TLimitDialog(QWidget* owner, int clientHeight, int buttonTop, const char* caption,
-                 int targetEdit, const std::array<TLimitRow, 5>& table);
+                 int targetEdit);
 
     void FormCreate();
     void LMDButton1Click(); // OK
@@ -36,6 +31,5 @@ class TLimitDialog : public QDialog {
 
   private:
     const char* CaptionText;
-    int TargetEdit; // MaskEdit1 or MaskEdit2 of the main settings window
-    const std::array<TLimitRow, 5>& Table;
+    int TargetEdit; // MaskEdit1 (the upper limit) or MaskEdit2 of the main settings window
 };

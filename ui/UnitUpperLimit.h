@@ -5,9 +5,6 @@
 class TFormUpperLimit : public TLimitDialog {
   public:
     explicit TFormUpperLimit(QWidget* owner);
-
-  protected:
-    void FormShow() override;
 };
 
 extern TFormUpperLimit* FormUpperLimit;

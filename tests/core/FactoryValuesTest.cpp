@@ -1,5 +1,9 @@
 #include "FactoryValues.h"
 #include "Fakes.h"
+#include "RatedVoltage.h"
+#include "VoltageClass.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -26,4 +30,40 @@ TEST(FactoryValues, LimitsFollowTheRatedVoltageAndEverythingElseIsFixed) {
             EXPECT_TRUE(w.ComboEnabled[c]);
         EXPECT_EQ(w.ComboIndex[9], -1); // the lower group is not touched
     }
+}
+
+// Every limit a rated voltage offers or sets at the factory lies in its
+// voltage class, so the class check never questions a value of the unit's own
+// kind; the factory limits are dialog choices; the upper limits rise and the
+// lower ones fall with the percentage; 312 V alone is withheld.
+TEST(FactoryValues, EveryLimitOfARatedVoltageLiesInItsVoltageClass) {
+    for (const TRatedVoltage& r : RatedVoltages()) {
+        SCOPED_TRACE(r.Rated);
+        const TVoltageClass own = VoltageClassOf(r.Rated);
+        auto volts = [](const std::array<TLimitChoice, 4>& choices) {
+            std::vector<int> v;
+            for (const auto& c : choices)
+                v.push_back(c.Volts);
+            return v;
+        };
+        const std::vector<int> upper = volts(r.Upper), lower = volts(r.Lower);
+        EXPECT_TRUE(std::is_sorted(upper.begin(), upper.end()));
+        EXPECT_TRUE(std::is_sorted(lower.rbegin(), lower.rend()));
+        EXPECT_NE(std::find(upper.begin(), upper.end(), r.FactoryUpper), upper.end());
+        EXPECT_NE(std::find(lower.begin(), lower.end(), r.FactoryLower), lower.end());
+        for (int v : upper)
+            EXPECT_EQ(VoltageClassOf(v), own) << v;
+        for (int v : lower)
+            EXPECT_EQ(VoltageClassOf(v), own) << v;
+        EXPECT_FALSE(VoltageClassMismatch(r.FactoryUpper, r.FactoryLower, upper.back()));
+        for (bool isUpper : {true, false})
+            for (const auto& c : isUpper ? r.Upper : r.Lower) {
+                EXPECT_EQ(LimitOffered(isUpper, r.Rated, c), !(isUpper && c.Volts == 312));
+                const std::string caption = LimitCaption(c);
+                EXPECT_EQ(caption.size(), 34u);
+                EXPECT_EQ(std::stoi(caption.substr(31)), c.Volts) << caption;
+                EXPECT_EQ(std::stoi(caption.substr(0, 4)), c.Percent) << caption;
+            }
+    }
+    EXPECT_EQ(FindRatedVoltage(0), nullptr);
 }
