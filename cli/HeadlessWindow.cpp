@@ -1,24 +1,20 @@
 #include "HeadlessWindow.h"
 
+#include "ControlTable.h"
+
 #include <algorithm>
 #include <cstdint>
 
-namespace {
-const std::string Unreadable = "読取不可";
-}
-
 THeadlessWindow::THeadlessWindow() {
-    const std::vector<std::string> doIt = {"実行", "取り消し"}, yesNo = {"はい", "いいえ"};
-    Combos[1].Items = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-    for (int c = 2; c <= 14; ++c)
-        Combos[Slot(c)].Items = (c >= 5 && c <= 8) ? yesNo : doIt;
+    for (int c = 1; c <= 14; ++c)
+        Combos[Slot(c)].Items = ComboItems(c);
     for (auto& c : Combos)
-        c.Text = Unreadable;
+        c.Text = UnreadableText;
     for (auto& e : Edits)
-        e.Text = Unreadable;
+        e.Text = UnreadableText;
     Combos[10].Enabled = false;
-    Spinners[3] = {1, 600, 1, true};
-    Spinners[4] = {0, 4000, 1, true};
+    for (int u : {3, 4})
+        Spinners[u] = {SpinnerRange(u).Min, SpinnerRange(u).Max, 1, true};
 
     Timer1.setInterval(200);
     // The window's own timer is precise too; a coarse one drifts a tick by up to 10 ms.

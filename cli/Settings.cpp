@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "ControlTable.h"
 #include "HeadlessWindow.h"
 #include "NumberText.h"
 #include "RatedVoltage.h"
@@ -18,9 +19,9 @@ const std::vector<TFieldDef> FieldTable = {
     {"identification", Text, 0, false, 0, 0, false},
     {"upper_limit_v", Volts, 1, true, 0, 6553, false},
     {"lower_limit_v", Volts, 2, true, 0, 6553, false},
-    {"shutdown_delay_min", Integer, 3, true, 1, 600, false},
+    {"shutdown_delay_min", Integer, 3, true, SpinnerRange(3).Min, SpinnerRange(3).Max, false},
     {"frequency_tolerance_hz", Hertz, 1, true, 1, 10, false},
-    {"outlet_delay_s", Integer, 4, true, 0, 4000, true},
+    {"outlet_delay_s", Integer, 4, true, SpinnerRange(4).Min, SpinnerRange(4).Max, true},
     {"biweekly_self_test", Flag, 2, true, 0, 1, false},
     {"fault_alarm_delay", Flag, 3, true, 0, 1, false},
     {"backup_warning_auto_stop", Flag, 4, true, 0, 1, false},

@@ -1,5 +1,6 @@
 #include "UnitBenloQuenda.h"
 
+#include "ControlTable.h"
 #include "FactoryValues.h"
 #include "IconArt.h"
 #include "NumberText.h"
@@ -18,9 +19,7 @@ TFormBenloQuenda* FormBenloQuenda = nullptr;
 namespace {
 const QColor Blue(0, 0, 255);
 const QColor Red(255, 0, 0);
-const QStringList DoIt = {"実行", "取り消し"};
-const QStringList YesNo = {"はい", "いいえ"};
-const QString Unreadable = "読取不可";
+const QString Unreadable = QString::fromUtf8(UnreadableText);
 
 QIcon WindowIcon() {
     QPixmap pixmap(32, 32);
@@ -108,8 +107,8 @@ void TFormBenloQuenda::BuildSettings() {
     auto edit = [&](int n, QRect at, const QFont& font, int labelNo) {
         AddEdit(n, at, font, labelNo, Qt::black);
     };
-    auto combo = [&](int n, QRect at, const QFont& font, const QStringList& items, int labelNo) {
-        AddCombo(n, Panel1, at, font, items, labelNo, Qt::black);
+    auto combo = [&](int n, QRect at, const QFont& font, int labelNo) {
+        AddCombo(n, Panel1, at, font, labelNo, Qt::black);
     };
 
     label(1, "入力電源の上限値(V)", {8, 136}, g11);
@@ -127,25 +126,25 @@ void TFormBenloQuenda::BuildSettings() {
     }
     label(3, "UPSシャットダウン遅延時間（分）", {8, 200}, g11);
     edit(3, {192, 198, 46, 21}, g9, 3);
-    UpDown[3] = new TUpDown(Panel1, {240, 196, 16, 24}, 1, 600);
+    UpDown[3] = new TUpDown(Panel1, {240, 196, 16, 24}, SpinnerRange(3).Min, SpinnerRange(3).Max);
     UpDown[3]->setAccessibleName(Label[3]->text());
     label(4, "周波数誤差の設定(Hz）", {8, 232}, g11);
-    combo(1, {152, 228, 97, 21}, g9, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, 4);
+    combo(1, {152, 228, 97, 21}, g9, 4);
     label(5, "隔週の自己テスト", {8, 264}, g11);
-    combo(2, {152, 260, 97, 21}, g9, DoIt, 5);
+    combo(2, {152, 260, 97, 21}, g9, 5);
     label(6, "故障アラームの遅延", {8, 296}, p11);
-    combo(3, {152, 292, 97, 21}, p9, DoIt, 6);
+    combo(3, {152, 292, 97, 21}, p9, 6);
 
     label(7, "バックアップ警報の自動停止", {264, 136}, g11);
-    combo(4, {430, 132, 55, 21}, g9, DoIt, 7);
+    combo(4, {430, 132, 55, 21}, g9, 7);
     label(8, "アラーム音の停止", {264, 168}, g11);
-    combo(5, {392, 164, 95, 21}, g9, YesNo, 8);
+    combo(5, {392, 164, 95, 21}, g9, 8);
     label(9, "バックアップ警報音", {264, 200}, g11);
-    combo(6, {392, 198, 95, 21}, g9, YesNo, 9);
+    combo(6, {392, 198, 95, 21}, g9, 9);
     label(10, "過負荷警報音", {264, 232}, g11);
-    combo(7, {392, 228, 95, 21}, g9, YesNo, 10);
+    combo(7, {392, 228, 95, 21}, g9, 10);
     label(11, "バッテリ低下警報音", {264, 264}, g11);
-    combo(8, {392, 260, 95, 21}, g9, YesNo, 11);
+    combo(8, {392, 260, 95, 21}, g9, 11);
     LMDButton[5] = new TLMDButton(Panel1, "工場出荷時に設定", {264, 290, 221, 29}, g11);
     for (int n = 5; n <= 7; ++n)
         SetTextColor(LMDButton[static_cast<std::size_t>(n)], Qt::black);
@@ -173,13 +172,13 @@ void TFormBenloQuenda::BuildOutletGroup() {
         AddLabel(n, caption, at, font, color);
     };
     auto combo = [&](int n, QWidget* parent, QRect at, const QFont& font, int labelNo,
-                     QColor color) { AddCombo(n, parent, at, font, DoIt, labelNo, color); };
+                     QColor color) { AddCombo(n, parent, at, font, labelNo, color); };
     label(12, "負荷選択アウトレット管理（KEVO）", {8, 333}, p11b, Qt::black);
     label(13, "インテリジェンチャンネルの制御", {8, 355}, p11, Qt::black);
     combo(9, Panel1, {184, 351, 81, 21}, p9, 13, Blue);
     label(14, "遅延時間の設定（０～4,000秒）", {268, 355}, p11, Blue);
     AddEdit(4, {416, 351, 54, 21}, p9, 14, Blue);
-    UpDown[4] = new TUpDown(Panel1, {470, 348, 16, 24}, 0, 4000);
+    UpDown[4] = new TUpDown(Panel1, {470, 348, 16, 24}, SpinnerRange(4).Min, SpinnerRange(4).Max);
     UpDown[4]->setAccessibleName(Label[14]->text());
     label(19, "商用電源で運転中", {8, 380}, p11b, Blue);
     label(15, "過負荷時のシャットダウン", {8, 410}, p11, Blue);
@@ -226,8 +225,11 @@ void TFormBenloQuenda::AddEdit(int n, QRect at, const QFont& font, int labelNo, 
     MaskEdit[static_cast<std::size_t>(n)] = e;
 }
 
-void TFormBenloQuenda::AddCombo(int n, QWidget* parent, QRect at, const QFont& font,
-                                const QStringList& items, int labelNo, QColor color) {
+void TFormBenloQuenda::AddCombo(int n, QWidget* parent, QRect at, const QFont& font, int labelNo,
+                                QColor color) {
+    QStringList items;
+    for (const std::string& item : ComboItems(n))
+        items << QString::fromStdString(item);
     auto* c = new TComboBox(parent, at, font, items);
     c->SetText(Unreadable);
     c->SetAccessibleName(Label[static_cast<std::size_t>(labelNo)]->text());

@@ -80,8 +80,7 @@ class TFormBenloQuenda : public QWidget, public ISettingsWindow {
     void BuildTabOrder();
     void AddLabel(int n, const char* caption, QPoint at, const QFont& font, QColor color);
     void AddEdit(int n, QRect at, const QFont& font, int labelNo, QColor color);
-    void AddCombo(int n, QWidget* parent, QRect at, const QFont& font, const QStringList& items,
-                  int labelNo, QColor color);
+    void AddCombo(int n, QWidget* parent, QRect at, const QFont& font, int labelNo, QColor color);
 };
 
 extern TFormBenloQuenda* FormBenloQuenda;

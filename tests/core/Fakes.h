@@ -1,5 +1,6 @@
 #pragma once
 // A window and a port that record what the protocol core did to them.
+#include "ControlTable.h"
 #include "IComPort.h"
 #include "ISettingsWindow.h"
 
@@ -12,22 +13,14 @@
 class FakeWindow : public ISettingsWindow {
   public:
     FakeWindow() {
-        const std::vector<std::string> doIt = {"実行", "取り消し"};
-        const std::vector<std::string> yesNo = {"はい", "いいえ"};
-        Items[1] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-        for (int c = 2; c <= 4; ++c)
-            Items[c] = doIt;
-        for (int c = 5; c <= 8; ++c)
-            Items[c] = yesNo;
-        for (int c = 9; c <= 14; ++c)
-            Items[c] = doIt;
         for (int c = 1; c <= 14; ++c) {
-            ComboText[c] = "読取不可";
+            Items[c] = ComboItems(c);
+            ComboText[c] = UnreadableText;
             ComboIndex[c] = -1;
             ComboEnabled[c] = c != 10;
         }
         for (int e = 1; e <= 4; ++e) {
-            Edit[e] = "読取不可";
+            Edit[e] = UnreadableText;
             EditEnabled[e] = true;
         }
     }
