@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "IconArt.h"
+#include "KeyStroke.h"
 #include "UnitBenloQuenda.h"
 #include "UnitLowerLimit.h"
 #include "UnitNormalInputVoltage.h"
@@ -23,6 +24,7 @@ void InitializeApplication() {
     QApplication::setQuitOnLastWindowClosed(false);
     InstallErrorDisplay();
     InstallAccessibility();
+    InstallKeyStrokeGuard();
 }
 
 void CreateForms() {

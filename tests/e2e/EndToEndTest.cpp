@@ -284,8 +284,10 @@ TEST_F(EndToEnd, TheKeyboardAloneConnectsChoosesALimitSavesAndDisconnects) {
 
     ASSERT_TRUE(TabTo(w.LMDButton[6]));
     QTimer::singleShot(0, [&] {
-        if (RunUntil([&] { return QApplication::activeWindow() == FormUpperLimit; }))
+        if (RunUntil([&] { return QApplication::activeWindow() == FormUpperLimit; })) {
+            QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Return); // the opening one
             Keys({Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Return});
+        }
         FormUpperLimit->close();
     });
     Key(Qt::Key_Return);
@@ -302,25 +304,41 @@ TEST_F(EndToEnd, TheKeyboardAloneConnectsChoosesALimitSavesAndDisconnects) {
     EXPECT_TRUE(Boxes.empty());
 }
 
-// The rated voltage answered from the keyboard (Space, Down x3, Tab, Return),
-// then the mouse: the limit dialog a click opens stays open and takes its choice.
-TEST_F(EndToEnd, AKeyboardStartLeavesTheLimitDialogOpenForTheMouse) {
+// The rated voltage answered from the keyboard (Space, Down x3, Tab, Return)
+// with Return held: X repeats it as fresh presses wherever the focus goes.
+// COM 1, "接続" and the upper limit's "設定" by mouse: the limit dialog stays
+// open under the repeats and takes its choice once the key is up.
+TEST_F(EndToEnd, AReturnHeldFromTheVoltageDialogLeavesTheLimitDialogOpen) {
     StartSim({});
     FormNormalInputVoltage->show();
     Activate(FormNormalInputVoltage);
-    Keys({Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Return});
+    Keys({Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab});
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Return);
     ASSERT_EQ(FormNormalInputVoltage->RatedVoltage, 230);
+    int repeatsInDialog = 0;
+    QTimer repeat;
+    repeat.setInterval(40);
+    QObject::connect(&repeat, &QTimer::timeout, [&] {
+        if (QWidget* focus = QApplication::focusWidget()) {
+            repeatsInDialog += focus->window() == FormUpperLimit;
+            QTest::keyPress(focus, Qt::Key_Return);
+        }
+    });
+    repeat.start();
     auto& w = Main();
     QTest::mouseClick(w.RadioGroup1->Button(0), Qt::LeftButton);
     Press(1);
     ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    EXPECT_EQ(Commands().front(), "V?"); // the repeats pressed no button of the main window
     bool stayed = false;
     QTimer::singleShot(0, [&] {
-        RunFor(300); // what the window system still delivers after the click
-        stayed = FormUpperLimit->isVisible();
+        stayed = RunUntil([&] { return repeatsInDialog >= 5 || !FormUpperLimit->isVisible(); }) &&
+                 FormUpperLimit->isVisible();
+        repeat.stop();
+        if (QWidget* focus = QApplication::focusWidget()) QTest::keyRelease(focus, Qt::Key_Return);
         if (stayed) {
             QTest::mouseClick(FormUpperLimit->RadioButton[1], Qt::LeftButton);
-            QTest::mouseClick(FormUpperLimit->LMDButton1, Qt::LeftButton);
+            Key(Qt::Key_Return); // a Return of its own presses OK
         }
         if (FormUpperLimit->isVisible()) FormUpperLimit->close();
     });

@@ -81,6 +81,8 @@ TEST_F(Access, LimitDialogsOpenAndChooseFromTheKeyboard) {
         bool driven = false;
         QTimer::singleShot(0, [&] {
             driven = RunUntil([&] { return QApplication::activeWindow() == dialog; });
+            // The Return that opened the dialog goes up before its own keys.
+            if (driven) QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Return);
             if (driven) Keys(c.keys);
             if (dialog->isVisible()) dialog->close();
         });
