@@ -13,6 +13,9 @@ struct TArguments {
     std::vector<std::string> Sets; // "NAME=VALUE"
     std::string FromFile, LogFile;
     bool AnyLimit = false, NoVerify = false, Json = false;
+    bool Force = false, DryRun = false, Quiet = false;
+    int ReplyWaitMs = 0;            // 0: the window's three ticks
+    std::vector<std::string> Words; // the command line as given, for the transcript
 };
 
 class TUsageError : public std::runtime_error {
@@ -22,6 +25,10 @@ class TUsageError : public std::runtime_error {
 
 // args without the program name; throws TUsageError with what is wrong.
 TArguments ParseArguments(const std::vector<std::string>& args);
+
+// The candidate closest to a mistyped word, for "did you mean"; empty when
+// none is close.
+std::string Closest(const std::string& word, const std::vector<std::string>& candidates);
 
 extern const char* const UsageText;
 extern const char* const VersionText;

@@ -75,6 +75,7 @@ std::string WriteJson(const TWriteReport& r) {
     o.Add("port", JsonString(r.Port))
         .Add("device", JsonString(r.Device))
         .Add("identification", JsonString(r.Before.Identification))
+        .Add("dry_run", r.DryRun ? "true" : "false")
         .Add("verified", r.ReadBack ? (r.Mismatches.empty() ? "true" : "false") : "null")
         .Add("before", SettingsJson(r.Before))
         .Add("written", WritableJson(r.Written))
@@ -84,7 +85,8 @@ std::string WriteJson(const TWriteReport& r) {
 }
 
 std::string WriteTable(const TWriteReport& r) {
-    std::vector<std::vector<std::string>> rows = {{"setting", "before", "written"}};
+    std::vector<std::vector<std::string>> rows = {
+        {"setting", "before", r.DryRun ? "to write" : "written"}};
     if (r.ReadBack) rows[0].push_back("read back");
     for (const auto& f : Fields()) {
         if (!f.Writable) continue;

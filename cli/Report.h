@@ -17,6 +17,7 @@ struct TWriteReport {
     TUnitSettings Before, Written;
     std::optional<TUnitSettings> ReadBack; // none with --no-verify
     std::vector<TMismatch> Mismatches;
+    bool DryRun = false; // the plan only: nothing was written
 };
 std::string WriteJson(const TWriteReport& r);
 std::string WriteTable(const TWriteReport& r);

@@ -1,5 +1,6 @@
 #include "WritePlan.h"
 
+#include "Arguments.h"
 #include "HeadlessWindow.h"
 #include "Json.h"
 #include "NumberText.h"
@@ -12,7 +13,15 @@ const char* const Sounds[] = {"backup_warning_sound", "overload_warning_sound",
 std::optional<std::string> Collect(const std::string& name, const std::string& text, int rated,
                                    bool anyLimit, TChangeSet& out) {
     const TFieldDef* field = FindField(name);
-    if (!field) return "unknown setting \"" + name + "\"; the settings are: " + WritableNames();
+    if (!field) {
+        std::vector<std::string> names;
+        for (const auto& f : Fields())
+            if (f.Writable) names.emplace_back(f.Name);
+        const std::string close = Closest(name, names);
+        return "unknown setting \"" + name + "\"" +
+               (close.empty() ? "" : "; did you mean " + close + "?") +
+               " The settings are: " + WritableNames();
+    }
     if (!field->Writable) return name + " is read only";
     std::string error;
     const auto value = ParseValue(*field, text, error);

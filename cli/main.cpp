@@ -1,5 +1,6 @@
 // orvix-ups: the command-line tool over the utility's protocol core and link.
 #include "Actions.h"
+#include "Interrupts.h"
 #include "Session.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     default:
         break;
     }
+    Interrupts::Install();
     // The port's notices and the 200 ms timer need an event loop.
     QCoreApplication app(argc, argv);
     return a.Command == TCommand::Read ? RunRead(a) : RunWrite(a);

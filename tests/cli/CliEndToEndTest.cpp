@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <regex>
 #include <spawn.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,12 +33,17 @@ struct TRun {
     std::string Out, Err;
 };
 
-// Runs orvix-ups with extra environment entries, optionally as user nobody.
-TRun RunCli(std::vector<std::string> args, const std::vector<std::string>& env = {},
-            bool asNobody = false) {
+struct TChild {
+    pid_t Pid = -1;
+    std::string Out, Err; // where its standard output and error go
+};
+
+// Starts orvix-ups with extra environment entries, optionally as user nobody.
+TChild SpawnCli(std::vector<std::string> args, const std::vector<std::string>& env = {},
+                bool asNobody = false, const std::string& stdoutPath = "") {
     static int serial = 0;
-    const std::string out = TempPath("out" + std::to_string(++serial));
-    const std::string err = out + ".err";
+    const std::string temp = TempPath("out" + std::to_string(++serial));
+    const std::string out = stdoutPath.empty() ? temp : stdoutPath, err = temp + ".err";
     args.insert(args.begin(), ORVIX_UPS_BINARY);
     if (asNobody)
         args.insert(args.begin(),
@@ -51,19 +58,55 @@ TRun RunCli(std::vector<std::string> args, const std::vector<std::string>& env =
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    TRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    TChild child{-1, out, err};
+    if (posix_spawn(&child.Pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        child.Pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    run.Out = ReadFile(out);
-    run.Err = ReadFile(err);
-    std::remove(out.c_str());
-    std::remove(err.c_str());
+    return child;
+}
+
+TRun WaitCli(const TChild& child) {
+    TRun run;
+    int status = 0;
+    if (child.Pid > 0 && waitpid(child.Pid, &status, 0) == child.Pid)
+        run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Err = ReadFile(child.Err);
+    if (child.Out.rfind("/dev/", 0) != 0) { // /dev/full reads as endless zeros
+        run.Out = ReadFile(child.Out);
+        std::remove(child.Out.c_str());
+    }
+    std::remove(child.Err.c_str());
     return run;
+}
+
+TRun RunCli(std::vector<std::string> args, const std::vector<std::string>& env = {},
+            bool asNobody = false, const std::string& stdoutPath = "") {
+    return WaitCli(SpawnCli(std::move(args), env, asNobody, stdoutPath));
+}
+
+// Waits, with a generous bound, until a file holds a text.
+bool AwaitText(const std::string& file, const std::string& text) {
+    for (int i = 0; i < 3000; ++i) {
+        if (ReadFile(file).find(text) != std::string::npos) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+// Whether the terminal was left in exclusive mode or with our lock file.
+std::string LeftBehind(const std::string& path) {
+    std::string left;
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int exclusive = 0;
+    // Root opens a terminal in exclusive mode too; others are refused with EBUSY.
+    if ((fd < 0 && errno == EBUSY) ||
+        (fd >= 0 && ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive))
+        left += "exclusive mode ";
+    if (fd >= 0) close(fd);
+    std::string lock = path.substr(5); // pts/3 -> LCK..pts_3
+    std::replace(lock.begin(), lock.end(), '/', '_');
+    if (access(("/var/lock/LCK.." + lock).c_str(), F_OK) == 0) left += "lock file";
+    return left;
 }
 
 // A process that holds path open, as a terminal program would.
@@ -221,9 +264,10 @@ struct TScenario {
     std::vector<std::string> SimArgs;
     std::vector<std::string> CliArgs; // the port is added
     int Exit;
-    std::vector<std::string> Messages; // in stderr
+    std::vector<std::string> Messages; // in stderr or stdout
     TState Changed;                    // registers that differ from the defaults afterwards
-    bool NothingSent = false;
+    enum { Any, Nothing, NoWrite } Sent = Any;
+    const char* Stdout = ""; // where the results go; a file of the test's when empty
 };
 
 void PrintTo(const TScenario& s, std::ostream* os) {
@@ -237,13 +281,19 @@ TEST_P(CliScenario, EndsWithItsStatusAndLeavesTheUnitAsExpected) {
     StartSim(s.SimArgs);
     std::vector<std::string> args = s.CliArgs;
     args.insert(args.begin() + 1, {"--port", Sim->Path()});
-    const TRun run = RunCli(args);
+    const TRun run = RunCli(args, {}, false, s.Stdout);
     EXPECT_EQ(run.Exit, s.Exit) << run.Err;
+    const std::string said = run.Err + run.Out;
     for (const auto& m : s.Messages)
-        EXPECT_NE(run.Err.find(m), std::string::npos) << "no \"" << m << "\" in:\n" << run.Err;
-    if (s.NothingSent) {
-        EXPECT_TRUE(Commands().empty());
+        EXPECT_NE(said.find(m), std::string::npos) << "no \"" << m << "\" in:\n" << said;
+    const auto sent = Commands();
+    if (s.Sent == TScenario::Nothing) {
+        EXPECT_EQ(sent, std::vector<std::string>{});
+    } else if (s.Sent == TScenario::NoWrite) {
+        for (const auto& c : sent)
+            EXPECT_TRUE(c.find('=') == std::string::npos && c != "Xw") << c << " was sent";
     }
+    EXPECT_EQ(LeftBehind(Sim->Path()), "");
     TState expected = Defaults;
     for (const auto& [name, value] : s.Changed)
         expected[name] = value;
@@ -273,8 +323,93 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--nk", "R4="},
                   {"write", "--rated", "230", "--set", "lower_limit_v=184"},
                   5,
-                  {"rejected R4= (lower_limit_v)"},
+                  {"rejected R4= (lower_limit_v)",
+                   "the UPS took R5= (upper_limit_v), TD=", "as read back now are printed",
+                   "lower_limit_v                173     184      173"},
                   {}},
+        // The unit hangs up after answering R4=: what it took is named, the port is gone.
+        TScenario{"HangUpMidSave",
+                  {"--hangup-after", "12"},
+                  {"write", "--rated", "230", "--set", "lower_limit_v=184"},
+                  3,
+                  {"went away", "the UPS took R5= (upper_limit_v), R4= (lower_limit_v);",
+                   "reading it back failed too"},
+                  {{"R4", "0730"}}},
+        // Silence to TD=: the unit is read back and shows what it holds.
+        TScenario{"SilentMidSave",
+                  {"--long-reply", "TD=5=0"},
+                  {"write", "--rated", "230", "--set", "lower_limit_v=184", "--set",
+                   "shutdown_delay_min=5"},
+                  3,
+                  {"no reply", "the UPS took R5= (upper_limit_v), R4= (lower_limit_v);",
+                   "shutdown_delay_min           2       5        2"},
+                  {{"R4", "0730"}}},
+        TScenario{"OtherVoltageClassRefused",
+                  {},
+                  {"factory", "--rated", "100"},
+                  1,
+                  {"(124 V / 80 V) suit a 100–110 V UPS",
+                   "holds the limits of a 220–240 V UPS (upper limit 288 V)", "--force"},
+                  {},
+                  TScenario::NoWrite},
+        TScenario{"OtherVoltageClassForced",
+                  {},
+                  {"write", "--rated", "100", "--set", "upper_limit_v=124", "--set",
+                   "lower_limit_v=80", "--force"},
+                  0,
+                  {"--force: the limits to write (124 V / 80 V)"},
+                  {{"R5", "04D8"}, {"R4", "0320"}}},
+        TScenario{"MixedLimitsRefused",
+                  {},
+                  {"write", "--rated", "230", "--any-limit", "--set", "lower_limit_v=120"},
+                  1,
+                  {"(288 V / 120 V) mix the limits of both kinds of UPS"},
+                  {},
+                  TScenario::NoWrite},
+        TScenario{"DryRunSendsNoWrite",
+                  {},
+                  {"write", "--rated", "230", "--set", "shutdown_delay_min=5", "--dry-run"},
+                  0,
+                  {"to write", "shutdown_delay_min           2       5 "},
+                  {},
+                  TScenario::NoWrite},
+        TScenario{"TranscriptLostBeforeAnythingIsSent",
+                  {},
+                  {"read", "--log", "/dev/full"},
+                  7,
+                  {"cannot write the log: /dev/full: No space left on device; nothing was sent"},
+                  {},
+                  TScenario::Nothing},
+        TScenario{"OutputLost",
+                  {},
+                  {"read"},
+                  7,
+                  {"the output could not be written: No space left on device"},
+                  {},
+                  TScenario::NoWrite,
+                  "/dev/full"},
+        TScenario{"MistypedSetting",
+                  {},
+                  {"write", "-r", "230", "-s", "uper_limit_v=288"},
+                  1,
+                  {"did you mean upper_limit_v?"},
+                  {},
+                  TScenario::Nothing},
+        // A UPS that answers after 600 ms: too slow for the window's wait, not for a longer one.
+        TScenario{"SlowUpsWithTheWindowsWait",
+                  {"--reply-delay", "600"},
+                  {"read"},
+                  3,
+                  {"no reply"},
+                  {},
+                  TScenario::NoWrite},
+        TScenario{"SlowUpsWithALongerWait",
+                  {"--reply-delay", "600"},
+                  {"read", "--reply-wait", "1000"},
+                  0,
+                  {"upper_limit_v                288"},
+                  {},
+                  TScenario::NoWrite},
         TScenario{"Silent", {"--silent"}, {"read"}, 3, {"no reply from the UPS", "cable"}, {}},
         TScenario{"WrongUps", {"--wrong-id"}, {"read"}, 4, {"\"ORVIX-BQ1x 230V\""}, {}},
         TScenario{"RefusedValue",
@@ -283,8 +418,101 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   {"276, 288, 300", "nothing was sent"},
                   {},
-                  true}),
+                  TScenario::Nothing}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+struct TInterrupt {
+    const char* Name;
+    std::vector<std::string> CliArgs; // the port and --log are added
+    const char* SentBefore;           // the command the simulator receives before the first signal
+    std::vector<int> Signals;         // each after the tool said the one before was taken
+    int Exit;
+    std::vector<std::string> Messages;
+    TState Changed; // registers that differ from the defaults afterwards
+    bool SaveEnds;  // false: where the save stopped depends on timing, so the state is not checked
+};
+
+// A signal during a read stops it at once; during a save the save ends first,
+// unless a second signal comes. Either way the terminal is left as found.
+TEST_F(CliTest, SignalsStopARunCleanly) {
+    const std::vector<std::string> write = {
+        "write", "-r", "230", "-s", "lower_limit_v=184", "-s", "shutdown_delay_min=5"};
+    const TInterrupt table[] = {
+        {"SIGINT in a save",
+         write,
+         "R4=",
+         {SIGINT},
+         130,
+         {"SIGINT: the save goes on to its end", "stopped by SIGINT after the save ended",
+          "the UPS took R5= (upper_limit_v), R4= (lower_limit_v), TD= (shutdown_delay_min)",
+          "read-back was skipped"},
+         {{"R4", "0730"}, {"TD", "5"}},
+         true},
+        {"two SIGTERMs in a save",
+         write,
+         "R4=",
+         {SIGTERM, SIGTERM},
+         143,
+         {"stopped by SIGTERM during the save; the UPS took R5= (upper_limit_v)"},
+         {},
+         false},
+        {"SIGHUP in a read", {"read"}, "R4", {SIGHUP}, 129, {"stopped by SIGHUP"}, {}, true},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Name);
+        StartSim({"--reply-delay", "100"});
+        const std::string transcript = TempPath("signals.log");
+        std::vector<std::string> args = row.CliArgs;
+        args.insert(args.begin() + 1, {"--port", Sim->Path(), "--log", transcript});
+        const TChild child = SpawnCli(args);
+        ASSERT_TRUE(AwaitText(LogFile, "< " + std::string(row.SentBefore)));
+        for (std::size_t i = 0; i < row.Signals.size(); ++i) {
+            if (i) {
+                ASSERT_TRUE(AwaitText(transcript, "received"));
+            }
+            kill(child.Pid, row.Signals[i]);
+        }
+        const TRun run = WaitCli(child);
+        EXPECT_EQ(run.Exit, row.Exit) << run.Err;
+        for (const auto& m : row.Messages)
+            EXPECT_NE(run.Err.find(m), std::string::npos) << "no \"" << m << "\" in:\n" << run.Err;
+        EXPECT_EQ(LeftBehind(Sim->Path()), "");
+        const std::string log = ReadFile(transcript);
+        std::remove(transcript.c_str());
+        EXPECT_NE(log.find("ended with exit " + std::to_string(row.Exit) + ": stopped by"),
+                  std::string::npos)
+            << log;
+        // The next run finds the port free.
+        EXPECT_EQ(RunCli({"read", "--port", Sim->Path()}).Exit, 0);
+        if (row.SaveEnds) {
+            TState expected = Defaults;
+            for (const auto& [name, value] : row.Changed)
+                expected[name] = value;
+            EXPECT_EQ(StateOf(*Sim, StateFile), expected);
+        }
+        TearDown();
+    }
+}
+
+// A program that ended without clearing the terminal's exclusive mode does
+// not make the port busy: the mode is cleared and the transcript says so.
+TEST_F(CliTest, ExclusiveModeThatNobodyHoldsIsCleared) {
+    StartSim();
+    const int fd = open(Sim->Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ioctl(fd, TIOCEXCL), 0);
+    close(fd);
+    ASSERT_EQ(LeftBehind(Sim->Path()), "exclusive mode ");
+    const std::string transcript = TempPath("exclusive.log");
+    const TRun run = RunCli({"read", "--port", Sim->Path(), "--log", transcript});
+    const std::string log = ReadFile(transcript);
+    std::remove(transcript.c_str());
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_NE(log.find("was left in exclusive mode with no process holding it; cleared"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(LeftBehind(Sim->Path()), "");
+}
 
 TEST_F(CliTest, AJitteringUpsIsReadCorrectlyOrNotAtAll) {
     StartSim({"--reply-jitter", "400"});
