@@ -1,5 +1,7 @@
 #include "Actions.h"
 
+#include "Arguments.h"
+
 #include "Interrupts.h"
 #include "NumberText.h"
 #include "PortList.h"
@@ -134,7 +136,7 @@ int RunRead(const TArguments& a) {
     Configure(session, a);
     if (auto f = session.Connect()) return Report(log, *f);
     const TUnitSettings s = session.Settings();
-    Print(log, a.Json ? SettingsJson(s) + "\n" : SettingsTable(s));
+    Print(log, a.Json ? SettingsJson(s, port->Name) + "\n" : SettingsTable(s));
     return Report(log, ExitOk, "");
 }
 
@@ -227,4 +229,66 @@ int RunWrite(const TArguments& a) {
                       "the UPS reads back other values than were written:\n" +
                           MismatchLines(report.Mismatches));
     return Report(log, ExitOk, "");
+}
+
+int RunGet(const TArguments& a) {
+    TTranscript log;
+    std::vector<const TFieldDef*> fields;
+    std::vector<std::string> names;
+    for (const auto& f : Fields())
+        names.emplace_back(f.Name);
+    for (const auto& name : a.Names) {
+        const TFieldDef* f = FindField(name);
+        if (!f) {
+            const std::string close = Closest(name, names);
+            return Report(log, ExitUsage,
+                          "unknown setting \"" + name + "\"" +
+                              (close.empty() ? "" : "; did you mean " + close + "?") +
+                              "; nothing was sent");
+        }
+        fields.push_back(f);
+    }
+    std::optional<TPortTarget> port;
+    if (auto f = Prepare(a, port, log)) return Report(log, *f);
+    TUpsSession session(*port, log, ShowProgress(a));
+    Configure(session, a);
+    if (auto f = session.Connect()) return Report(log, *f);
+    const TUnitSettings s = session.Settings();
+    std::string out;
+    for (const TFieldDef* f : fields)
+        out += (f->Kind == TFieldKind::Text ? s.Identification : FormatValue(*f, s[*f])) + "\n";
+    Print(log, out);
+    return Report(log, ExitOk, "");
+}
+
+int RunDiff(const TArguments& a) {
+    TTranscript log;
+    TUnitSettings sides[2];
+    for (int i = 0; i < 2; ++i) {
+        const auto& side = a.Sides[static_cast<std::size_t>(i)];
+        if (!side.Port) {
+            if (auto error = SettingsFromFile(side.Where, sides[i]))
+                return Report(log, ExitUsage, *error);
+            continue;
+        }
+        TArguments one = a;
+        one.Port = side.Where;
+        std::optional<TPortTarget> port;
+        if (auto f = Prepare(one, port, log)) return Report(log, *f);
+        TUpsSession session(*port, log, ShowProgress(a));
+        Configure(session, a);
+        if (auto f = session.Connect()) return Report(log, *f);
+        sides[i] = session.Settings();
+    }
+    const auto differences = Differences(sides[0], sides[1]);
+    const std::string& left = a.Sides[0].Where;
+    const std::string& right = a.Sides[1].Where;
+    Print(log, a.Json ? DiffJson(left, right, differences) : DiffTable(left, right, differences));
+    return Report(log, differences.empty() ? ExitOk : ExitDiffers, "");
+}
+
+int RunSettings(const TArguments& a) {
+    TTranscript none;
+    Print(none, SettingsListing(a.Rated, a.Json));
+    return Report(none, ExitOk, "");
 }

@@ -14,11 +14,17 @@ const char* const UsageText = R"(Usage:
                     [--log FILE] [--reply-wait MS] [-q]
   orvix-ups factory -p PORT -r V [--force] [--dry-run] [--no-verify] [-j]
                     [--log FILE] [--reply-wait MS] [-q]
+  orvix-ups get     -p PORT NAME... [--log FILE] [--reply-wait MS] [-q]
+  orvix-ups diff    (FILE | -p PORT) (FILE | -p PORT) [-j] [--reply-wait MS] [-q]
+  orvix-ups settings [-r V] [-j]
   orvix-ups --help | --version
 
 Reads and writes the settings of an Orvix Sine / Benlo / Quenda UPS over a
 serial line, with the same sequences as orvix-config. A write reads the unit
-first, saves, then reads it back and compares every written setting.
+first, saves, then reads it back and compares every written setting. get
+prints bare values, one per line; diff prints the settings in which two units
+or saved files differ (exit 6 when any does); settings lists every name with
+its type, range or choices, unit and register.
 
   -p, --port PORT   COM1..COM4 (/dev/ttyS0..3, or the path in ORVIX_COM1..4) or a device path
   -r, --rated V     rated input voltage: 100, 110, 220, 230 or 240
@@ -60,24 +66,25 @@ struct TOption {
 
 const std::vector<TOption>& Options() {
     static const std::vector<TOption> options = {
-        {"--port", 'p', true, {C::Read, C::Write, C::Factory}},
-        {"--rated", 'r', true, {C::Write, C::Factory}},
+        {"--port", 'p', true, {C::Read, C::Write, C::Factory, C::Get, C::Diff}},
+        {"--rated", 'r', true, {C::Write, C::Factory, C::Settings}},
         {"--set", 's', true, {C::Write}},
         {"--from", 0, true, {C::Write}},
-        {"--log", 0, true, {C::Read, C::Write, C::Factory}},
-        {"--reply-wait", 0, true, {C::Read, C::Write, C::Factory}},
+        {"--log", 0, true, {C::Read, C::Write, C::Factory, C::Get}},
+        {"--reply-wait", 0, true, {C::Read, C::Write, C::Factory, C::Get, C::Diff}},
         {"--any-limit", 0, false, {C::Write}},
         {"--force", 0, false, {C::Write, C::Factory}},
         {"--dry-run", 0, false, {C::Write, C::Factory}},
         {"--no-verify", 0, false, {C::Write, C::Factory}},
-        {"--json", 'j', false, {C::Ports, C::Read, C::Write, C::Factory}},
-        {"--quiet", 'q', false, {C::Ports, C::Read, C::Write, C::Factory}},
+        {"--json", 'j', false, {C::Ports, C::Read, C::Write, C::Factory, C::Settings, C::Diff}},
+        {"--quiet", 'q', false, {C::Ports, C::Read, C::Write, C::Factory, C::Get, C::Diff}},
     };
     return options;
 }
 
 const std::vector<std::pair<std::string, TCommand>> Commands = {
-    {"ports", C::Ports}, {"read", C::Read}, {"write", C::Write}, {"factory", C::Factory}};
+    {"ports", C::Ports}, {"read", C::Read}, {"write", C::Write},      {"factory", C::Factory},
+    {"get", C::Get},     {"diff", C::Diff}, {"settings", C::Settings}};
 
 const TOption* FindOption(const std::string& name) {
     for (const auto& o : Options())
@@ -97,7 +104,10 @@ void Store(TArguments& a, const std::string& option, const std::string& value) {
         if (value.empty()) throw TUsageError(option + " needs a value");
         slot = value;
     };
-    if (option == "--port") {
+    if (option == "--port" && a.Command == TCommand::Diff) {
+        if (value.empty()) throw TUsageError("--port needs a value");
+        a.Sides.push_back({true, value});
+    } else if (option == "--port") {
         once(a.Port);
     } else if (option == "--log") {
         once(a.LogFile);
@@ -164,6 +174,16 @@ void TakeOption(TArguments& a, const std::vector<std::string>& args, std::size_t
         word = word.substr(0, 2);
     }
     const TOption* option = FindOption(word);
+    if (!option && word.rfind("-", 0) != 0) {
+        if (a.Command == TCommand::Get) {
+            a.Names.push_back(word);
+            return;
+        }
+        if (a.Command == TCommand::Diff) {
+            a.Sides.push_back({false, word});
+            return;
+        }
+    }
     if (!option) {
         if (word.rfind("-", 0) != 0) throw TUsageError("unexpected word \"" + word + "\"");
         std::vector<std::string> names;
@@ -219,7 +239,9 @@ std::string Closest(const std::string& word, const std::vector<std::string>& can
 TArguments ParseArguments(const std::vector<std::string>& args) {
     TArguments a;
     a.Words = args;
-    if (args.empty()) throw TUsageError("a command is missing: ports, read, write or factory");
+    if (args.empty())
+        throw TUsageError(
+            "a command is missing: ports, read, write, factory, get, diff or settings");
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "help") {
         a.Command = TCommand::Help;
@@ -235,9 +257,10 @@ TArguments ParseArguments(const std::vector<std::string>& args) {
         if (name == first) a.Command = command;
     }
     if (std::find(names.begin(), names.end(), first) == names.end())
-        throw TUsageError("unknown command \"" + first +
-                          "\"; the commands are ports, read, write and factory" +
-                          Suggestion(first, names));
+        throw TUsageError(
+            "unknown command \"" + first +
+            "\"; the commands are ports, read, write, factory, get, diff and settings" +
+            Suggestion(first, names));
 
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
@@ -247,7 +270,14 @@ TArguments ParseArguments(const std::vector<std::string>& args) {
         TakeOption(a, args, i, first);
     }
 
-    if (a.Command != TCommand::Ports && a.Port.empty())
+    if (a.Command == TCommand::Get && a.Names.empty())
+        throw TUsageError("get needs the names of the settings to print");
+    if (a.Command == TCommand::Diff && a.Sides.size() != 2)
+        throw TUsageError("diff compares two sides, each a FILE or --port PORT, not " +
+                          std::to_string(a.Sides.size()));
+    const bool portless = a.Command == TCommand::Ports || a.Command == TCommand::Settings ||
+                          a.Command == TCommand::Diff;
+    if (!portless && a.Port.empty())
         throw TUsageError(first + " needs --port PORT (COM1..COM4 or a device path)");
     if ((a.Command == TCommand::Write || a.Command == TCommand::Factory) && !a.Rated)
         throw TUsageError(first + " needs --rated V (100, 110, 220, 230 or 240)");

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class TCommand { Help, Version, Ports, Read, Write, Factory };
+enum class TCommand { Help, Version, Ports, Read, Write, Factory, Get, Settings, Diff };
 
 struct TArguments {
     TCommand Command = TCommand::Help;
@@ -16,6 +16,12 @@ struct TArguments {
     bool Force = false, DryRun = false, Quiet = false;
     int ReplyWaitMs = 0;            // 0: the window's three ticks
     std::vector<std::string> Words; // the command line as given, for the transcript
+    std::vector<std::string> Names; // get: the settings asked for
+    struct TSide {
+        bool Port; // a port to read, else a saved file
+        std::string Where;
+    };
+    std::vector<TSide> Sides; // diff: the two sides in the order given
 };
 
 class TUsageError : public std::runtime_error {

@@ -2,6 +2,7 @@
 // prints, its exit status, and what the simulated unit holds afterwards.
 #include "SimProcess.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -215,6 +216,14 @@ QJsonObject ParseJson(const std::string& text) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
 }
 
+// The settings of a saved file, without where and when they were read.
+QJsonObject SettingsOf(const std::string& text) {
+    QJsonObject o = ParseJson(text);
+    for (const char* key : {"format", "tool", "read_at", "port"})
+        o.remove(key);
+    return o;
+}
+
 TEST_F(CliTest, ReadPrintsTheUnitAsJsonAsATableAndInTheTranscript) {
     StartSim();
     const std::string transcript = TempPath("transcript");
@@ -223,8 +232,14 @@ TEST_F(CliTest, ReadPrintsTheUnitAsJsonAsATableAndInTheTranscript) {
     const TState state = StateOf(*Sim, StateFile);
     ASSERT_EQ(json.Exit, 0) << json.Err;
     ASSERT_EQ(table.Exit, 0) << table.Err;
-    const QJsonObject expected = Decoded(state), read = ParseJson(json.Out);
+    const QJsonObject expected = Decoded(state), read = SettingsOf(json.Out);
     EXPECT_EQ(read, expected) << json.Out;
+    const QJsonObject context = ParseJson(json.Out);
+    EXPECT_EQ(context["format"].toInt(), 2);
+    EXPECT_EQ(context["tool"].toString(), "orvix-ups 1.0");
+    EXPECT_EQ(context["port"].toString().toStdString(), Sim->Path());
+    EXPECT_TRUE(QDateTime::fromString(context["read_at"].toString(), Qt::ISODate).isValid())
+        << json.Out;
     // The table has the same names with the same values.
     for (auto it = expected.begin(); it != expected.end(); ++it) {
         if (it.key() == "registers") continue;
@@ -519,7 +534,7 @@ TEST_F(CliTest, AJitteringUpsIsReadCorrectlyOrNotAtAll) {
     const TRun run = RunCli({"read", "--port", Sim->Path(), "--json"});
     const TState state = StateOf(*Sim, StateFile);
     if (run.Exit == 0)
-        EXPECT_EQ(ParseJson(run.Out), Decoded(state)) << run.Out;
+        EXPECT_EQ(SettingsOf(run.Out), Decoded(state)) << run.Out;
     else
         EXPECT_EQ(run.Exit, 3) << run.Err;
 }
@@ -548,6 +563,81 @@ TEST_F(CliTest, AFileReadFromOneUnitClonesItOntoAnother) {
     std::remove(file.c_str());
     EXPECT_EQ(clone.Exit, 0) << clone.Err;
     EXPECT_EQ(StateOf(other, StateFile + "2"), StateOf(*Sim, StateFile));
+}
+
+// A file that "read --json" writes names where it came from (a port path
+// outside ASCII too); files without that are still taken, doubtful ones are
+// refused before anything is sent.
+TEST_F(CliTest, SavedFilesOldAndNewAreTakenAndDoubtfulOnesRefused) {
+    StartSim();
+    const std::string link = TempPath("ups-ä");
+    ASSERT_EQ(symlink(Sim->Path().c_str(), link.c_str()), 0);
+    const TRun read = RunCli({"read", "-p", link, "-j"});
+    ASSERT_EQ(read.Exit, 0) << read.Err;
+    EXPECT_EQ(ParseJson(read.Out)["port"].toString().toStdString(), link);
+    QJsonObject old = SettingsOf(read.Out);
+    old["shutdown_delay_min"] = 7;
+    std::string fresh = read.Out;
+    fresh.replace(fresh.find("\"shutdown_delay_min\": 2"), 23, "\"shutdown_delay_min\": 5");
+    const struct {
+        const char* Name;
+        std::string Text;
+        int Exit;
+        const char* Message;
+        const char* TD; // what the unit holds afterwards
+    } table[] = {
+        {"with its context", fresh, 0, "", "5"},
+        {"of the first version", QJsonDocument(old).toJson().toStdString(), 0, "", "7"},
+        {"with a key twice", R"({"shutdown_delay_min": 3, "shutdown_delay_min": 4})", 1,
+         "\"shutdown_delay_min\" is given twice", "7"},
+        {"of an unknown format", R"({"format": 9, "shutdown_delay_min": 3})", 1,
+         "format 9 is not one this orvix-ups knows", "7"},
+    };
+    const std::string file = TempPath("saved.json");
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Name);
+        std::ofstream(file, std::ios::trunc) << row.Text;
+        const std::size_t sent = Commands().size();
+        const TRun run = RunCli({"write", "-p", link, "-r", "230", "--from", file});
+        EXPECT_EQ(run.Exit, row.Exit) << run.Err;
+        EXPECT_NE(run.Err.find(row.Message), std::string::npos) << run.Err;
+        if (row.Exit) {
+            EXPECT_EQ(Commands().size(), sent);
+        }
+        const TRun after = RunCli({"get", "-p", link, "shutdown_delay_min"});
+        EXPECT_EQ(after.Out, std::string(row.TD) + "\n") << after.Err;
+    }
+    std::remove(file.c_str());
+    std::remove(link.c_str());
+}
+
+// diff takes files and ports on either side: 0 when equal, 6 when not.
+TEST_F(CliTest, DiffComparesSavedFilesAndUnits) {
+    StartSim();
+    const std::string a = TempPath("a.json"), b = TempPath("b.json");
+    const TRun read = RunCli({"read", "-p", Sim->Path(), "-j"});
+    ASSERT_EQ(read.Exit, 0) << read.Err;
+    std::ofstream(a) << read.Out;
+    QJsonObject changed = ParseJson(read.Out);
+    changed["shutdown_delay_min"] = 9;
+    std::ofstream(b) << QJsonDocument(changed).toJson().toStdString();
+    const struct {
+        std::vector<std::string> Args;
+        int Exit;
+        const char* Shows;
+    } table[] = {
+        {{"diff", a, b}, 6, "shutdown_delay_min  2"},
+        {{"diff", a, "-p", Sim->Path()}, 0, "no setting differs"},
+        {{"diff", "--port", Sim->Path(), b, "-j"}, 6, "\"b\": 9"},
+        {{"diff", a}, 1, "two sides"},
+    };
+    for (const auto& row : table) {
+        const TRun run = RunCli(row.Args);
+        EXPECT_EQ(run.Exit, row.Exit) << run.Err;
+        EXPECT_NE((run.Out + run.Err).find(row.Shows), std::string::npos) << run.Out << run.Err;
+    }
+    for (const auto& s : {a, b})
+        std::remove(s.c_str());
 }
 
 TEST_F(CliTest, APortThatCannotBeOpenedSaysWhy) {

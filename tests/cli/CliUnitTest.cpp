@@ -1,10 +1,15 @@
 // The settings-by-name mapping both ways, value refusals and argument errors.
 #include "Arguments.h"
 #include "HeadlessWindow.h"
+#include "Report.h"
 #include "Session.h"
 #include "Settings.h"
 #include "WritePlan.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -214,6 +219,32 @@ TEST(Arguments, MistakesAreNamed) {
     EXPECT_EQ(b.Rated, 100);
     EXPECT_TRUE(b.Json && b.Quiet && b.Force && b.DryRun);
     EXPECT_EQ(b.ReplyWaitMs, 1000);
+}
+
+// The listing shows what a write takes: every name, and the limit choices per rated voltage.
+TEST(Settings, TheListingHasEveryNameAndTheLimitChoices) {
+    const QJsonArray all = QJsonDocument::fromJson(SettingsListing(0, true).c_str()).array();
+    ASSERT_EQ(all.size(), static_cast<qsizetype>(Fields().size()));
+    for (const auto& f : Fields()) {
+        SCOPED_TRACE(f.Name);
+        const auto it = std::find_if(all.begin(), all.end(), [&](const QJsonValue& v) {
+            return v.toObject()["name"].toString() == f.Name;
+        });
+        ASSERT_NE(it, all.end());
+        const QJsonObject o = it->toObject();
+        EXPECT_EQ(o["writable"].toBool(), f.Writable);
+        EXPECT_FALSE(o["maps_to"].toString().isEmpty());
+        for (int rated : {100, 110, 220, 230, 240}) {
+            if (f.Kind != TFieldKind::Volts) continue;
+            std::vector<int> choices;
+            for (const auto& v : o["choices"][QString::number(rated)].toArray())
+                choices.push_back(v.toInt());
+            EXPECT_EQ(choices, LimitChoices(f.Control == 1, rated)) << rated;
+        }
+    }
+    const std::string table = SettingsListing(240, false);
+    EXPECT_NE(table.find("240 V: 276, 288, 300 "), std::string::npos) << table;
+    EXPECT_EQ(table.find("230 V"), std::string::npos) << table;
 }
 
 TEST(Session, StatusesOfAFailedSequenceAreJudged) {
