@@ -40,6 +40,7 @@ void Print(TTranscript& log, const std::string& text) {
 // Ends the run: the message on standard error, how it ended in the
 // transcript, and exit 7 for a run that lost its output or transcript.
 int Report(TTranscript& log, int exit, const std::string& message) {
+    TUpsSession::CloseCurrent();
     if (!message.empty())
         std::cerr << "orvix-ups: " << message << (message.back() == '\n' ? "" : "\n");
     log.Note("ended with exit " + std::to_string(exit) + (message.empty() ? "" : ": " + message));

@@ -128,6 +128,7 @@ TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progres
     SetApplicationErrorDisplay([this](const std::string& message) { Fail(message); });
     Interrupts::WatchInEventLoop();
     Interrupts::OnSignal = [this](int signal) { OnSignal(signal); };
+    Current = this;
     NewLink();
 }
 
@@ -140,9 +141,17 @@ void TUpsSession::NewLink() {
     Link->InitializeLink();
 }
 
+TUpsSession* TUpsSession::Current = nullptr;
+
 TUpsSession::~TUpsSession() {
-    LetDueRepliesArrive();
+    Close();
     Interrupts::OnSignal = nullptr;
+    SetApplicationErrorDisplay(nullptr);
+    Current = nullptr;
+}
+
+void TUpsSession::Close() {
+    LetDueRepliesArrive();
     Progress(true);
     FWindow.SetTimerEnabled(false);
     ComPort1.OnTriggerAvail = nullptr;
@@ -151,8 +160,11 @@ TUpsSession::~TUpsSession() {
     } catch (const std::exception&) {
         // Closing a port that is going away anyway.
     }
-    SetApplicationErrorDisplay(nullptr);
     Log.FlushPartial();
+}
+
+void TUpsSession::CloseCurrent() {
+    if (Current) Current->Close();
 }
 
 void TUpsSession::Begin(TPhase phase) {

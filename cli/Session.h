@@ -62,6 +62,12 @@ class TUpsSession {
     // After a save that stopped early: read again, reconnecting if the line
     // failed; the port may be gone.
     TResult ReadBack();
+    // Lets the answers still due arrive (at most about 2 s), so that none is
+    // left on the line for the next run, then closes the port: its exclusive
+    // mode and lock file go with it.
+    void Close();
+    // Closes the session that is open, if any, before a run reports its end.
+    static void CloseCurrent();
 
     // Silent ticks before "no reply"; the window waits three.
     void SetReplyWaitTicks(int ticks) { Link->ReplyWaitTicks = ReplyWaitTicks = ticks; }
@@ -98,6 +104,7 @@ class TUpsSession {
     TFailure NoReply(const std::string& detail) const;
     TFailure Stopped(bool saving) const;
 
+    static TUpsSession* Current;
     TPortTarget Port;
     TTranscript& Log;
     bool ShowProgressLine;

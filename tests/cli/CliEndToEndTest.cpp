@@ -13,6 +13,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <poll.h>
+#include <pty.h>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -41,7 +43,8 @@ struct TChild {
 
 // Starts orvix-ups with extra environment entries, optionally as user nobody.
 TChild SpawnCli(std::vector<std::string> args, const std::vector<std::string>& env = {},
-                bool asNobody = false, const std::string& stdoutPath = "") {
+                bool asNobody = false, const std::string& stdoutPath = "",
+                const std::string& stderrPath = "") {
     static int serial = 0;
     const std::string temp = TempPath("out" + std::to_string(++serial));
     const std::string out = stdoutPath.empty() ? temp : stdoutPath, err = temp + ".err";
@@ -58,7 +61,9 @@ TChild SpawnCli(std::vector<std::string> args, const std::vector<std::string>& e
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2,
+                                     stderrPath.empty() ? err.c_str() : stderrPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0644);
     TChild child{-1, out, err};
     if (posix_spawn(&child.Pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
         child.Pid = -1;
@@ -272,6 +277,14 @@ TEST_F(CliTest, ReadPrintsTheUnitAsJsonAsATableAndInTheTranscript) {
                                                           {"R42", "305A"}})
         want.insert(want.end(), {">" + cmd, "<" + reply});
     EXPECT_EQ(exchange, want) << log;
+    // A service record: what ran, with which version, where, on which unit, and how it ended.
+    for (const std::string& note :
+         {"# orvix-ups read --port " + Sim->Path() + " --json --log " + transcript + "\n",
+          std::string("# orvix-ups 1.0 (the link of orvix-config v1.09)\n"),
+          "# port " + Sim->Path() + "\n", std::string("# identification ORVIX-BQ1l 230V\n"),
+          std::string("# |     \"upper_limit_v\": 288\n")})
+        EXPECT_NE(log.find(note), std::string::npos) << note;
+    EXPECT_TRUE(log.ends_with("# ended with exit 0\n")) << log;
 }
 
 struct TScenario {
@@ -527,6 +540,38 @@ TEST_F(CliTest, ExclusiveModeThatNobodyHoldsIsCleared) {
               std::string::npos)
         << log;
     EXPECT_EQ(LeftBehind(Sim->Path()), "");
+}
+
+// The progress line is for a person at a terminal that can redraw a line.
+TEST_F(CliTest, ProgressLineOnlyOnATerminalThatCanShowIt) {
+    StartSim();
+    const struct {
+        const char* Term;
+        bool Quiet;
+        bool Shown;
+    } table[] = {
+        {"TERM=xterm", false, true}, {"TERM=dumb", false, false}, {"TERM=xterm", true, false}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(std::string(row.Term) + (row.Quiet ? " -q" : ""));
+        int master = -1, terminal = -1;
+        char name[256] = {};
+        ASSERT_EQ(openpty(&master, &terminal, name, nullptr, nullptr), 0);
+        std::vector<std::string> args = {"read", "-p", Sim->Path()};
+        if (row.Quiet) args.push_back("-q");
+        const TRun run = WaitCli(SpawnCli(args, {row.Term}, false, "", name));
+        close(terminal);
+        std::string shown;
+        char buffer[4096];
+        pollfd p{master, POLLIN, 0};
+        while (poll(&p, 1, 100) > 0) {
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) break;
+            shown.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(master);
+        EXPECT_EQ(run.Exit, 0);
+        EXPECT_EQ(shown.find("reading R31 (6/9)") != std::string::npos, row.Shown) << shown;
+    }
 }
 
 TEST_F(CliTest, AJitteringUpsIsReadCorrectlyOrNotAtAll) {
