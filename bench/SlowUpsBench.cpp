@@ -52,13 +52,14 @@ void Enter(TFormBenloQuenda& w, const TValues& v) {
         w.ComboBox[c]->SetItemIndex(v.Sounds);
 }
 
+// Wall time of one sequence, or -1 when it ended otherwise than with done.
 double Run(TFormBenloQuenda& w, int button, const QString& done) {
     const auto start = Clock::now();
     QTest::mouseClick(w.LMDButton[static_cast<std::size_t>(button)], Qt::LeftButton);
-    if (!RunUntil([&] { return w.StatusBar1->PanelText(1) == done; }, 60000)) return -1;
+    RunUntil([&] { return !w.Timer1.isActive(); }, 60000);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     RunUntil([&] { return !w.Link.AwaitingReplies(); }, 3000);
-    return ms;
+    return w.StatusBar1->PanelText(1) == done ? ms : -1;
 }
 
 int CommandsIn(const std::string& log) {
@@ -69,6 +70,20 @@ int CommandsIn(const std::string& log) {
         n += line.find(" < ") != std::string::npos;
     return n;
 }
+
+// Every register holds its value of one of the two sets: a value of another
+// register, or a half-written word, would show here.
+bool EachRegisterHoldsOneOf(const std::string& state, const TValues& a, const TValues& b) {
+    std::istringstream in(state);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string with = line + "\n";
+        if (std::string(a.State).find(with) == std::string::npos &&
+            std::string(b.State).find(with) == std::string::npos)
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -76,35 +91,51 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     InitializeApplication();
     const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
-    std::printf("%-6s %-7s %9s %9s %9s %9s %s\n", "delay", "jitter", "read ms", "commands",
-                "save ms", "commands", "every value in its place");
-    for (const char* delay : {"0", "100", "250"}) {
-        for (const char* jitter : {"0", "100"}) {
+    std::printf("%-6s %-7s %9s %9s %9s %9s %9s %s\n", "delay", "jitter", "read ms", "commands",
+                "save ms", "commands", "failed", "values out of place");
+    for (const char* delay : {"0", "100", "250", "400", "600"}) {
+        for (const char* jitter : {"0", "100", "300"}) {
             const std::string log = TempPath("bench-log"), state = TempPath("bench-state");
             SimProcess sim(
                 {"--reply-delay", delay, "--reply-jitter", jitter, "--log", log, "--state", state});
             auto& w = StartWindows(sim.Path());
             std::vector<double> reads, saves;
-            int readCommands = 0, saveCommands = 0;
-            bool placed = true;
+            int readCommands = 0, saveCommands = 0, failed = 0, misplaced = 0;
+            int holds = 0; // the set the unit holds; -1 after a save that failed midway
             for (int run = 0; run < runs; ++run) {
-                const TValues& now = Sets[run % 2];
-                const TValues& next = Sets[(run + 1) % 2];
+                // After a failure only a new connect may read.
+                const int button = run == 0 || !w.Link.Connected ? 1 : 3;
                 int before = CommandsIn(log);
-                reads.push_back(Run(w, run == 0 ? 1 : 3, " Reading data from UPS completed"));
+                const double read = Run(w, button, " Reading data from UPS completed");
                 readCommands += CommandsIn(log) - before;
-                placed = placed && Shows(w, now);
-                Enter(w, next);
+                if (read < 0) {
+                    ++failed;
+                    continue;
+                }
+                reads.push_back(read);
+                if (holds >= 0) misplaced += !Shows(w, Sets[holds]);
+                const int to = holds == 0 ? 1 : 0;
+                Enter(w, Sets[to]);
                 before = CommandsIn(log);
-                saves.push_back(Run(w, 4, " Saving Complete"));
+                const double save = Run(w, 4, " Saving Complete");
                 saveCommands += CommandsIn(log) - before;
                 kill(sim.Pid(), SIGUSR1);
                 RunFor(100);
-                placed = placed && ReadFile(state) == next.State;
+                const std::string held = ReadFile(state);
+                if (save < 0) {
+                    ++failed;
+                    misplaced += !EachRegisterHoldsOneOf(held, Sets[0], Sets[1]);
+                    holds = held == Sets[to].State ? to : -1;
+                    continue;
+                }
+                saves.push_back(save);
+                misplaced += held != Sets[to].State;
+                holds = to;
             }
-            std::printf("%-6s %-7s %9.0f %9.1f %9.0f %9.1f %s\n", delay, jitter, Median(reads),
-                        readCommands / double(runs), Median(saves), saveCommands / double(runs),
-                        placed ? "yes" : "NO");
+            auto median = [](std::vector<double>& v) { return v.empty() ? 0.0 : Median(v); };
+            std::printf("%-6s %-7s %9.0f %9.1f %9.0f %9.1f %6d/%-2d %d\n", delay, jitter,
+                        median(reads), readCommands / double(runs), median(saves),
+                        saveCommands / double(runs), failed, runs, misplaced);
             std::fflush(stdout);
             DestroyForms();
             sim.Stop();

@@ -1,10 +1,11 @@
 #include "Arguments.h"
 
+#include "OrvixVersion.h"
+
 #include <algorithm>
 #include <map>
 
-const char* const VersionText =
-    "orvix-ups " ORVIX_UPS_VERSION " (the link of orvix-config v1.09)\n";
+const char* const VersionText = "orvix-ups " ORVIX_VERSION "\n";
 
 const char* const UsageText = R"(Usage:
   orvix-ups ports   [--json]

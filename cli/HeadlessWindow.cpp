@@ -81,6 +81,12 @@ void THeadlessWindow::PlainMessageBox(const std::string& text) {
     if (OnMessageBox) OnMessageBox(text);
 }
 
+// The command line refuses limits of another voltage class itself, before a
+// save starts, unless the technician forced them: a save that gets here goes.
+bool THeadlessWindow::AskYesNo(const std::string&) {
+    return true;
+}
+
 void THeadlessWindow::ShowStatus(const std::string& text) {
     FStatus = text;
     if (OnStatus) OnStatus(text);

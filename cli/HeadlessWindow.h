@@ -45,6 +45,7 @@ class THeadlessWindow : public ISettingsWindow {
     void SetTimerEnabled(bool enabled) override;
     void ErrorBox(const std::string& text) override;
     void PlainMessageBox(const std::string& text) override;
+    bool AskYesNo(const std::string& question) override;
     void LockCommandControls() override { Locked = true; }
     void UnlockCommandControls() override { Locked = false; }
     void ShowStatus(const std::string& text) override;

@@ -1,8 +1,8 @@
 #include "PortList.h"
 
-#include "ApdPosixDispatcher.h"
 #include "Json.h"
 #include "PortDiagnosis.h"
+#include "PortNaming.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -140,10 +140,9 @@ std::vector<TPortInfo> ListPorts() {
     std::vector<std::string> covered;
     for (int n = 1; n <= 4; ++n) {
         const std::string com = "COM" + std::to_string(n);
-        const char* variable = std::getenv(("ORVIX_" + com).c_str());
-        TPortInfo info = Probe(TApdPosixDispatcher::DevicePath(com));
+        TPortInfo info = Probe(DeviceOfComPort(n));
         info.Com = com;
-        if (variable && *variable) info.MappedBy = "ORVIX_" + com;
+        info.MappedBy = ComPortVariableSet(n);
         covered.push_back(RealPath(info.Path));
         ports.push_back(std::move(info));
     }

@@ -1,6 +1,7 @@
 #include "Report.h"
 
 #include "Json.h"
+#include "OrvixVersion.h"
 
 #include <QDateTime>
 
@@ -58,7 +59,7 @@ std::string Aligned(const std::vector<std::vector<std::string>>& rows) {
 std::string SettingsJson(const TUnitSettings& s, const std::string& port) {
     QJsonObject o = SettingsObject(s);
     o["format"] = SettingsFormat;
-    o["tool"] = QString::fromLatin1("orvix-ups " ORVIX_UPS_VERSION);
+    o["tool"] = QString::fromLatin1("orvix-ups " ORVIX_VERSION);
     o["read_at"] = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     o["port"] = JsonText(port);
     return JsonOut(o);

@@ -1,11 +1,11 @@
 #include "Session.h"
 
-#include "ApdPosixDispatcher.h"
 #include "Commands.h"
 #include "ErrorDisplay.h"
 #include "FactoryValues.h"
 #include "Interrupts.h"
 #include "PortDiagnosis.h"
+#include "PortNaming.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -95,7 +95,7 @@ std::optional<TPortTarget> ResolvePort(const std::string& text) {
         std::toupper(static_cast<unsigned char>(text[2])) == 'M' && text[3] >= '1' &&
         text[3] <= '4') {
         const std::string name = "COM" + text.substr(3);
-        return TPortTarget{name, text[3] - '0', TApdPosixDispatcher::DevicePath(name)};
+        return TPortTarget{name, text[3] - '0', DeviceOfComPort(text[3] - '0')};
     }
     if (text.find('/') != std::string::npos) return TPortTarget{text, 1, text};
     return std::nullopt;
@@ -107,10 +107,7 @@ std::string Where(const TPortTarget& port) {
 
 TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progress)
     : Port(port), Log(log), ShowProgressLine(progress) {
-    // A device path reaches the link the way the window's users point a port
-    // at one: through the port's environment variable.
-    if (port.Name != "COM" + std::to_string(port.ComNumber))
-        setenv(("ORVIX_COM" + std::to_string(port.ComNumber)).c_str(), port.Path.c_str(), 1);
+    ComPort1.SetDevicePath(port.Path);
     ComPort1.SetBaud(4800);
     ComPort1.SetAutoOpen(false);
     ComPort1.OnTriggerAvail = [this](TApdCustomComPort&, std::uint16_t count) { OnData(count); };

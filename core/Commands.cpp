@@ -2,6 +2,9 @@
 
 #include "NumberText.h"
 
+#include <algorithm>
+#include <cctype>
+
 const char* const ReadCommands[LastStep + 1] = {"V?",  "R5",  "R4",  "TD", "F%",
                                                 "R31", "R28", "R34", "R42"};
 const char* const SaveCommands[LastStep + 1] = {"Xw",  "R5",  "R4",  "TD", "F%",
@@ -35,6 +38,25 @@ std::optional<std::string> VoltsWord(TProtocolContext& ctx, int edit) {
 
 bool IsIdentificationValid(const std::string& line) {
     return line.size() >= 10 && line[9] == 'l';
+}
+
+bool ReplyFitsRead(int step, const std::string& line) {
+    switch (step) {
+    case 3:
+    case 4:
+        return ParseNumberText(line).Ok;
+    case 1:
+    case 2:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+        return line.size() >= 4 && std::all_of(line.begin(), line.begin() + 4, [](char c) {
+                   return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+               });
+    default:
+        return true;
+    }
 }
 
 bool ApplyReadReply(TProtocolContext& ctx, int step, const std::string& line) {

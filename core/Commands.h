@@ -25,6 +25,12 @@ bool ApplyReadReply(TProtocolContext& ctx, int step, const std::string& line);
 
 bool IsIdentificationValid(const std::string& line);
 
+// Whether a line can be the reply to the read command of step: four hex
+// digits first for a register, a number for "TD" and "F%". A line that does
+// not fit answers some other command and must change no field. "V?" is
+// judged by the identification check instead.
+bool ReplyFitsRead(int step, const std::string& line);
+
 struct TSaveCommand {
     std::optional<std::string> Line; // without CR LF; empty when nothing is sent
     std::string InvalidField;        // set when the value of the step is not valid

@@ -33,7 +33,15 @@ class ISettingsWindow {
 
     // Modal; both return when the operator closes the box.
     virtual void ErrorBox(const std::string& text) = 0;
+    // An error box that also tells why, as its detailed text; a view without
+    // room for that shows the text alone.
+    virtual void DetailedErrorBox(const std::string& text, const std::string& detail) {
+        static_cast<void>(detail);
+        ErrorBox(text);
+    }
     virtual void PlainMessageBox(const std::string& text) = 0;
+    // A Yes/No question whose default answer is No; true for Yes.
+    virtual bool AskYesNo(const std::string& question) = 0;
 
     virtual void LockCommandControls() = 0;
     virtual void UnlockCommandControls() = 0;

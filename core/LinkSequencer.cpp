@@ -2,6 +2,7 @@
 
 #include "ApdExceptions.h"
 #include "NumberText.h"
+#include "VoltageClass.h"
 
 TLinkSequencer::TLinkSequencer(ISettingsWindow& window, IComPort& port)
     : Window(window), Port(port) {}
@@ -19,34 +20,36 @@ void TLinkSequencer::ReleaseLink() {
     HexTool.reset();
 }
 
+namespace {
+template <class E> bool Is(const std::exception& e) {
+    return dynamic_cast<const E*>(&e) != nullptr;
+}
+// The failures an open reports to the operator as "Cannot initialize COM
+// port", by kind; any other one is not the port's and goes on up.
+const char* OpenFailureKind(const std::exception& e) {
+    const std::pair<bool (*)(const std::exception&), const char*> kinds[] = {
+        {Is<EAlreadyOpen>, "in use"},      {Is<EBadId>, "no such port"},
+        {Is<EInOutError>, "system error"}, {Is<EBadArgument>, "bad argument"},
+        {Is<EBaudRate>, "baud rate"},      {Is<EByteSize>, "byte size"},
+        {Is<EDefault>, "settings"},        {Is<EHardware>, "hardware"},
+        {Is<EMemory>, "memory"},           {Is<ENoHandles>, "no handles"},
+        {Is<ENullApi>, "no driver"},       {Is<EOutOfMemory>, "memory"}};
+    for (const auto& [is, kind] : kinds)
+        if (is(e)) return kind;
+    return nullptr;
+}
+} // namespace
+
 bool TLinkSequencer::OpenComPort(int number) {
+    LastOpenError.reset();
     try {
         Port.SetOpen(false);
         Port.SetComNumber(number);
         Port.SetOpen(true);
-    } catch (const EAlreadyOpen&) {
-        return false;
-    } catch (const EBadArgument&) {
-        return false;
-    } catch (const EBaudRate&) {
-        return false;
-    } catch (const EByteSize&) {
-        return false;
-    } catch (const EDefault&) {
-        return false;
-    } catch (const EInOutError&) {
-        return false;
-    } catch (const EHardware&) {
-        return false;
-    } catch (const EMemory&) {
-        return false;
-    } catch (const ENoHandles&) {
-        return false;
-    } catch (const ENullApi&) {
-        return false;
-    } catch (const EOutOfMemory&) {
-        return false;
-    } catch (const EBadId&) {
+    } catch (const std::exception& e) {
+        const char* kind = OpenFailureKind(e);
+        if (!kind) throw;
+        LastOpenError = TOpenError{kind, e.what()};
         return false;
     }
     return true;
@@ -55,6 +58,7 @@ bool TLinkSequencer::OpenComPort(int number) {
 void TLinkSequencer::LMDButton1Click() {
     SelectedPort = 0;
     Connected = false; // whatever the open below does, the old link is gone
+    HeldUpperLimit.reset();
     Port.SetOpen(false);
     const int index = Window.PortItemIndex();
     if (index >= 0 && index <= 3) SelectedPort = index + 1;
@@ -64,7 +68,9 @@ void TLinkSequencer::LMDButton1Click() {
     }
     Connected = OpenComPort(SelectedPort);
     if (!Connected) {
-        Window.ErrorBox("Cannot initialize COM port");
+        Window.DetailedErrorBox("Cannot initialize COM port", "COM" + NumberToText(SelectedPort) +
+                                                                  ": " + LastOpenError->Reason +
+                                                                  " (" + LastOpenError->Kind + ")");
         return;
     }
     Window.LockCommandControls();
@@ -87,9 +93,20 @@ void TLinkSequencer::LMDButton4Click() {
         Window.ErrorBox("Connect to the UPS before save config!");
         return;
     }
+    if (!LimitsSuitTheUnit()) return;
     Window.LockCommandControls();
     RejectedCommand.clear();
     StartSequence(TLinkMode::Saving);
+}
+
+// Factory values or dialog choices for a 100 V unit saved into a 230 V unit
+// (or the reverse) would set it far off its mains: the operator must confirm.
+bool TLinkSequencer::LimitsSuitTheUnit() {
+    const TNumberText upper = ParseNumberText(Window.EditText(1));
+    const TNumberText lower = ParseNumberText(Window.EditText(2));
+    if (!upper.Ok || !lower.Ok) return true; // the save itself refuses such a value
+    const auto question = VoltageClassMismatch(upper.Value, lower.Value, HeldUpperLimit);
+    return !question || Window.AskYesNo(*question);
 }
 
 bool TLinkSequencer::EnterReadingIfConnected() {
@@ -108,6 +125,12 @@ void TLinkSequencer::StartSequence(TLinkMode mode) {
     NoReplyTicks = 0;
     HoldTicks = 0;
     ++Sequence; // replies to earlier runs are no answer to this one
+    // Nothing goes out before the line has been quiet for a tick: what still
+    // arrives from before could otherwise be taken for this run's replies.
+    AwaitingQuiet = true;
+    QuietTicks = 0;
+    WaitedTicks = 0;
+    CharsSinceTick = false;
     SetTimer(true);
 }
 
@@ -151,11 +174,34 @@ void TLinkSequencer::Timer1Timer() {
 }
 
 void TLinkSequencer::RunTick() {
+    if (AwaitingQuiet && !LineWentQuiet()) return;
     if (HoldForEarlierReplies()) return;
     if (LinkMode == TLinkMode::Reading)
         RunReadTick();
     else
         RunSaveTick();
+}
+
+// The first tick of a sequence comes a tick after its start, so a line that
+// was quiet meanwhile costs no time. Replies still due to earlier commands are
+// waited for a while longer, and what arrives meanwhile only settles them; a
+// line that never goes quiet ends the sequence.
+bool TLinkSequencer::LineWentQuiet() {
+    const bool quiet = !CharsSinceTick;
+    CharsSinceTick = false;
+    QuietTicks = quiet ? QuietTicks + 1 : 0;
+    if (quiet && (Ledger.Empty() || QuietTicks >= 2 * ReplyWaitTicks)) {
+        // Due replies not come by now count as lost: the line was silent for
+        // twice as long as any step waits for its reply.
+        Ledger.Forget();
+        Reply.Discard();
+        AwaitingQuiet = false;
+        NoReplyTicks = 0;
+        HoldTicks = 0;
+        return true;
+    }
+    if (++WaitedTicks >= QuietLimitTicks + 2 * ReplyWaitTicks) ReportSilence();
+    return false;
 }
 
 // While replies to earlier commands are still on their way, a new command
@@ -199,6 +245,8 @@ void TLinkSequencer::RunSaveTick() {
             return;
         }
         if (command.Line) SendStepCommand(*command.Line);
+        if (command.Line && StepIndex == 1)
+            UpperLimitSaving = HexTool->HexToWord(command.Line->substr(3)) / 10;
     }
     if (NoReplyTicks >= ReplyWaitTicks) {
         ReportSilence();
@@ -214,6 +262,7 @@ void TLinkSequencer::SendCommand(const std::string& text) {
 void TLinkSequencer::ComPort1TriggerAvail(int count) {
     if (NoReplyTicks != 0) NoReplyTicks = 0;
     HoldTicks = 0;
+    if (count > 0) CharsSinceTick = true;
     try {
         // All of the event's characters are taken before any line is handled:
         // a handler's message box runs a nested loop that may take the next ones.
@@ -221,8 +270,14 @@ void TLinkSequencer::ComPort1TriggerAvail(int count) {
         for (int i = 0; i < count; ++i)
             received.push_back(Port.ReadChar());
         for (const char c : received) {
+            const bool wasCut = Reply.Overflowed();
             Reply.Store(c);
-            if (c == '\n') TakeLine(Reply.TakeLine());
+            if (c == '\n') {
+                const bool cut = Reply.Overflowed();
+                TakeLine(Reply.TakeLine(), cut);
+            } else if (Reply.Overflowed() && !wasCut) {
+                EndOnOverlongLine();
+            }
         }
     } catch (const std::exception& e) {
         FailSequence(e.what());
@@ -230,20 +285,55 @@ void TLinkSequencer::ComPort1TriggerAvail(int count) {
     }
 }
 
+// A line longer than the reply buffer answers no command of ours: the
+// running sequence ends at once instead of waiting for its end, and nothing
+// of it is taken.
+void TLinkSequencer::EndOnOverlongLine() {
+    if (TimerEnabled && !AwaitingQuiet) ReportSilence();
+}
+
 // Every line ends at its LF, also several in one event: each is the reply to
 // one command.
-void TLinkSequencer::TakeLine(const std::string& line) {
+void TLinkSequencer::TakeLine(const std::string& line, bool cut) {
     const auto answered = Ledger.Answered();
-    if (IdentificationFailing || !HexTool || !answered) return;
+    if (IdentificationFailing || !HexTool || !answered || cut) return;
     if (answered->Sequence != Sequence || answered->Step != StepIndex) {
         // The reply to a command that was sent again after its first reply.
         if (line == "NK" && answered->Mode == TLinkMode::Saving && answered->Sequence == Sequence)
             NoteRejection(answered->Step);
         return;
     }
+    // A read that ended (silence, a misfit) takes no late values: the status
+    // must not turn into "completed" over a partial read.
+    if (answered->Mode == TLinkMode::Reading && !TimerEnabled) return;
     if (OnReplyTaken) OnReplyTaken(*answered, line);
+    if (answered->Mode == TLinkMode::Reading && !ReadReplyFits(line)) return;
     ProcessReplyAs(answered->Mode, line);
     if (line == "NK") Window.SetCaption(Window.Caption() + NumberToText(StepIndex));
+}
+
+// A reply that does not fit its read command belongs to another one: taking
+// it would put a value where it does not belong, so the read ends and no field
+// changes. The outlet delay is only taken when the unit has outlets.
+bool TLinkSequencer::ReadReplyFits(const std::string& line) {
+    if (StepIndex < 1 || StepIndex > LastStep) return true;
+    const std::string command = ReadCommands[StepIndex];
+    if (line == "NK") {
+        Window.SetCaption(Window.Caption() + NumberToText(StepIndex + 1));
+        EndRead(" Read failed: UPS rejected " + command);
+        return false;
+    }
+    if (StepIndex == LastStep && !Settings.FlagsR34[15]) return true;
+    if (ReplyFitsRead(StepIndex, line)) return true;
+    EndRead(" Unexpected reply to " + command + ": \"" + line.substr(0, 16) + "\"");
+    return false;
+}
+
+// The unit's state is only partly known: a save must wait for a new connect.
+void TLinkSequencer::EndRead(const std::string& status) {
+    StopSequence(status);
+    Connected = false;
+    NoReplyTicks = 0;
 }
 
 void TLinkSequencer::ProcessReply(const std::string& line) {
@@ -259,6 +349,7 @@ void TLinkSequencer::ProcessReplyAs(TLinkMode mode, const std::string& line) {
 
 void TLinkSequencer::ProcessReadReply(const std::string& line) {
     if (StepIndex >= 0 && StepIndex <= LastStep) {
+        if (StepIndex == 1) HeldUpperLimit = HexTool->HexToWord(line) / 10;
         TProtocolContext ctx{Window, Settings, *HexTool};
         if (!ApplyReadReply(ctx, StepIndex, line)) {
             IdentificationFailing = true;
@@ -286,6 +377,7 @@ void TLinkSequencer::ProcessReadReply(const std::string& line) {
 
 void TLinkSequencer::ProcessSaveReply(const std::string& line) {
     if (line == "NK") NoteRejection(StepIndex);
+    if (StepIndex == 1 && line != "NK") HeldUpperLimit = UpperLimitSaving;
     if (StepIndex > LastStep) {
         StepIndex = 1;
         StopSequence(SaveEndStatus(" Save all configuration success"));

@@ -6,18 +6,20 @@
 #include "FlagWords.h"
 #include "IComPort.h"
 #include "ISettingsWindow.h"
+#include "OrvixVersion.h"
 #include "ReplyAssembler.h"
 #include "ReplyLedger.h"
 #include "UnitHexTools.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class TLinkSequencer {
   public:
     static constexpr const char* WindowCaption =
-        "Orvix Sine / Benlo / Quenda 特性 v1.09 (Japanese edition)";
+        "Orvix Sine / Benlo / Quenda 特性 v" ORVIX_VERSION " (Japanese edition)";
 
     TLinkSequencer(ISettingsWindow& window, IComPort& port);
     ~TLinkSequencer();
@@ -36,6 +38,12 @@ class TLinkSequencer {
     void ComPort1TriggerAvail(int count);
 
     bool OpenComPort(int number);
+    // Why the last open failed: the kind of failure and the link's own words
+    // for it (with the system's reason where it gave one).
+    struct TOpenError {
+        std::string Kind, Reason;
+    };
+    const std::optional<TOpenError>& OpenError() const { return LastOpenError; }
     void SendCommand(const std::string& text);
     void ProcessReply(const std::string& line);
 
@@ -60,9 +68,11 @@ class TLinkSequencer {
     TSettingsState Settings;
 
   private:
+    bool LimitsSuitTheUnit();
     void StartSequence(TLinkMode mode);
     void SetTimer(bool enabled);
     void RunTick();
+    bool LineWentQuiet();
     bool HoldForEarlierReplies();
     bool RepeatDue() const;
     void SendStepCommand(const std::string& command);
@@ -71,7 +81,10 @@ class TLinkSequencer {
     void FailSequence(const std::string& what);
     void RunReadTick();
     void RunSaveTick();
-    void TakeLine(const std::string& line);
+    void TakeLine(const std::string& line, bool cut);
+    void EndOnOverlongLine();
+    bool ReadReplyFits(const std::string& line);
+    void EndRead(const std::string& status);
     void ProcessReplyAs(TLinkMode mode, const std::string& line);
     void ProcessReadReply(const std::string& line);
     void ProcessSaveReply(const std::string& line);
@@ -86,9 +99,22 @@ class TLinkSequencer {
     // Ticks since characters last arrived while the next command waits for
     // the replies to earlier ones.
     int HoldTicks = 0;
+    // Before a sequence's first command: the line must have been quiet for a
+    // tick. QuietTicks counts quiet ticks in a row, WaitedTicks all of them;
+    // a line busy for QuietLimitTicks (more for a longer reply wait) fails.
+    static constexpr int QuietLimitTicks = 25;
+    bool AwaitingQuiet = false;
+    int QuietTicks = 0;
+    int WaitedTicks = 0;
+    bool CharsSinceTick = false;
     // Set while the identification failure's box is open: lines that arrive in
     // its nested loop are dropped instead of stacking further boxes.
     bool IdentificationFailing = false;
+    // The upper limit the unit holds, as last read or saved; none before a
+    // read on this connect. Limits of another voltage class need a Yes.
+    std::optional<int> HeldUpperLimit;
+    std::optional<TOpenError> LastOpenError;
+    int UpperLimitSaving = 0;
     // The command the UPS answered "NK" to during the current save.
     std::string RejectedCommand;
     bool TimerEnabled = false;

@@ -7,7 +7,10 @@ bool TReplyAssembler::IsDropped(char c) {
 
 void TReplyAssembler::Store(char c) {
     if (IsDropped(c)) return;
-    if (Length >= static_cast<int>(Buffer.size())) return;
+    if (Length >= static_cast<int>(Buffer.size())) {
+        Cut = true;
+        return;
+    }
     Buffer[static_cast<std::size_t>(Length)] = c;
     ++Length;
 }
@@ -15,6 +18,7 @@ void TReplyAssembler::Store(char c) {
 std::string TReplyAssembler::TakeLine() {
     std::string line = Buffer.substr(0, static_cast<std::size_t>(Length));
     Length = 0;
+    Cut = false;
     Buffer.assign(LaterCapacity, ' ');
     return line;
 }

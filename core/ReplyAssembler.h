@@ -14,7 +14,12 @@ class TReplyAssembler {
     // The line so far; the buffer starts again with the later capacity.
     std::string TakeLine();
     // Drops a partial line, keeping the capacity.
-    void Discard() { Length = 0; }
+    void Discard() {
+        Length = 0;
+        Cut = false;
+    }
+    // The line so far lost characters to a full buffer: it is no reply.
+    bool Overflowed() const { return Cut; }
 
     int ReplyLength() const { return Length; }
     const std::string& ReplyBuffer() const { return Buffer; }
@@ -24,4 +29,5 @@ class TReplyAssembler {
   private:
     std::string Buffer = std::string(FirstCapacity, ' ');
     int Length = 0;
+    bool Cut = false;
 };

@@ -34,6 +34,9 @@ class TReplyLedger {
     }
     bool Empty() const { return Waiting.empty(); }
     std::size_t Size() const { return Waiting.size(); }
+    // Their replies are lost: only for a line that has been quiet for longer
+    // than any reply takes, before a new sequence sends anything.
+    void Forget() { Waiting.clear(); }
 
   private:
     std::deque<TSentCommand> Waiting;

@@ -87,9 +87,10 @@ void TApdCustomComPort::InitPort() {
     if (FComNumber == 0) CheckResult(ecode::NoPortSelected);
     FDispatcher = CreateDispatcher();
     try {
-        int rc = FDispatcher->OpenCom("\\\\.\\COM" + std::to_string(FComNumber), FBaud, FRTS, FDTR,
-                                      FOutSize, FInSize, FStopBits, FDataBits,
-                                      static_cast<int>(FParity));
+        const std::string device =
+            FDevicePath.empty() ? "\\\\.\\COM" + std::to_string(FComNumber) : FDevicePath;
+        int rc = FDispatcher->OpenCom(device, FBaud, FRTS, FDTR, FOutSize, FInSize, FStopBits,
+                                      FDataBits, static_cast<int>(FParity));
         if (rc == ecode::AccessDenied) rc = ecode::AlreadyOpen;
         if (rc == ecode::FileNotFound || rc == ecode::PathNotFound) rc = ecode::BadId;
         CheckResult(rc);

@@ -34,6 +34,10 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
 
     std::uint16_t ComNumber() const { return FComNumber; }
     void SetComNumber(int number) override;
+    // A device to open in place of COM n's own (a path, or "\\.\COM12");
+    // empty for COM n's. Taken at the next open.
+    const std::string& DevicePath() const { return FDevicePath; }
+    void SetDevicePath(const std::string& path) { FDevicePath = path; }
     std::int32_t Baud() const { return FBaud; }
     void SetBaud(std::int32_t baud);
     TParity Parity() const { return FParity; }
@@ -85,6 +89,7 @@ class TApdCustomComPort : public TApdBaseComponent, public IComPort {
     void FinishClose();
 
     std::uint16_t FComNumber = 0;
+    std::string FDevicePath;
     std::int32_t FBaud = 19200;
     TParity FParity = TParity::pNone;
     std::uint16_t FDataBits = 8;

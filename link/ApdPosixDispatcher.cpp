@@ -1,5 +1,7 @@
 #include "ApdPosixDispatcher.h"
 
+#include "PortNaming.h"
+
 #include "ApdResultCodes.h"
 
 #include <cerrno>
@@ -72,16 +74,8 @@ TApdPosixDispatcher::~TApdPosixDispatcher() {
 }
 
 std::string TApdPosixDispatcher::DevicePath(const std::string& device) {
-    const std::string local = "\\\\.\\";
-    const std::string name =
-        device.compare(0, local.size(), local) == 0 ? device.substr(local.size()) : device;
-    if (name.size() > 3 && name.compare(0, 3, "COM") == 0) {
-        const std::string number = name.substr(3);
-        if (const char* path = std::getenv(("ORVIX_COM" + number).c_str()); path && *path)
-            return path;
-        return "/dev/ttyS" + std::to_string(std::atoi(number.c_str()) - 1);
-    }
-    return device;
+    const auto number = ComPortNumber(device);
+    return number ? DeviceOfComPort(*number) : device;
 }
 
 int TApdPosixDispatcher::OpenExclusive(const std::string& path) {

@@ -1,6 +1,6 @@
 #pragma once
-// The device layer for POSIX terminals (termios and poll). COM n is
-// /dev/ttyS{n-1}, or the path in ORVIX_COMn.
+// The device layer for POSIX terminals (termios and poll). COM n is the
+// device PortNaming gives it.
 #include "ApdDispatcher.h"
 #include "PosixPortHolder.h"
 

@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "Controls.h"
+#include "IconArt.h"
 #include "UnitBenloQuenda.h"
 #include "UnitLowerLimit.h"
 #include "UnitNormalInputVoltage.h"
@@ -11,6 +12,10 @@
 
 void InitializeApplication() {
     QApplication::setApplicationName("orvix-config");
+    // Docks and task bars match the windows to the installed desktop entry.
+    QGuiApplication::setDesktopFileName("org.orvix.OrvixConfig");
+    // Every window without an icon of its own (the dialogs, the message boxes).
+    QApplication::setWindowIcon(ProgramIcon());
     // The classic look of the windows this program was drawn for.
     if (QStyle* style = QStyleFactory::create("Windows")) QApplication::setStyle(style);
     InstallFontSubstitutions();

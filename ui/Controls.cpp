@@ -159,7 +159,8 @@ TComboBox::TComboBox(QWidget* parent, QRect geometry, const QFont& font, const Q
     connect(this, &QComboBox::activated, this, [this](int) {
         if (OnChange) Guarded(OnChange);
     });
-    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString&) {
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        SelectItemOfText(text);
         if (OnChange) Guarded(OnChange);
     });
 }
@@ -173,6 +174,17 @@ void TComboBox::SetItemIndex(int index) {
     const QString text = currentText();
     setCurrentIndex(-1);
     SetText(text);
+}
+
+// Typed text selects the item it names, or none: the item behind the field
+// must never be another than the text shows, since a save sends the item.
+void TComboBox::SelectItemOfText(const QString& text) {
+    const int item = findText(text, Qt::MatchExactly);
+    if (item == currentIndex()) return;
+    const int cursor = lineEdit()->cursorPosition();
+    setCurrentIndex(item);
+    if (item < 0) setEditText(text);
+    lineEdit()->setCursorPosition(cursor);
 }
 
 void TComboBox::SetText(const QString& text) {
@@ -437,18 +449,28 @@ QFrame* MakeLine(QWidget* parent, QRect geometry) {
 }
 
 namespace {
-void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+             const QString& detail = {}) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    if (!detail.isEmpty()) box.setDetailedText(detail);
     box.exec();
 }
 } // namespace
 
-void ShowErrorBox(QWidget* parent, const QString& text) {
-    ShowBox(parent, QMessageBox::Critical, "Error", text);
+void ShowErrorBox(QWidget* parent, const QString& text, const QString& detail) {
+    ShowBox(parent, QMessageBox::Critical, "Error", text, detail);
 }
 
 void ShowPlainBox(QWidget* parent, const QString& text) {
     ShowBox(parent, QMessageBox::NoIcon, QApplication::applicationName(), text);
+}
+
+bool AskYesNo(QWidget* parent, const QString& question) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void InstallErrorDisplay() {

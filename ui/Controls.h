@@ -88,6 +88,7 @@ class TComboBox : public QComboBox {
     void changeEvent(QEvent* event) override;
 
   private:
+    void SelectItemOfText(const QString& text);
     bool Constructed = false;
 };
 
@@ -164,6 +165,8 @@ QFrame* MakeLine(QWidget* parent, QRect geometry);
 
 // The two modal boxes: an error box captioned "Error", and a plain box
 // captioned with the application's title.
-void ShowErrorBox(QWidget* parent, const QString& text);
+void ShowErrorBox(QWidget* parent, const QString& text, const QString& detail = {});
 void ShowPlainBox(QWidget* parent, const QString& text);
+// Yes/No with No as the default: Return and Escape answer No.
+bool AskYesNo(QWidget* parent, const QString& question);
 void InstallErrorDisplay();

@@ -1,6 +1,8 @@
 #include "IconArt.h"
 
+#include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QPolygon>
 #include <array>
 
@@ -21,7 +23,52 @@ const std::array<TShape, 3>& Shapes() {
 }
 } // namespace
 
+namespace {
+// The 16-pixel icon, drawn for that size: a scaled-down 32 loses the bolt in
+// the battery. k black, g green, y yellow, . transparent.
+const char* const Small[16] = {
+    "................", //
+    "................", //
+    "................", //
+    "kkkkkkkkkkkkk...", //
+    "kgggggggyyggk...", //
+    "kggggggyyyggk...", //
+    "kgggggyyygggkkk.", //
+    "kggggyyyyyygkkk.", //
+    "kggggggyyyygkkk.", //
+    "kggggggyyyggkkk.", //
+    "kgggggyyygggkkk.", //
+    "kggggyygggggk...", //
+    "kgggygggggggk...", //
+    "kkkkkkkkkkkkk...", //
+    "................", //
+    "................", //
+};
+
+void PaintSmall(QPainter& painter) {
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            QRgb colour;
+            switch (Small[y][x]) {
+            case 'k':
+                colour = qRgb(0, 0, 0);
+                break;
+            case 'g':
+                colour = qRgb(0, 128, 0);
+                break;
+            case 'y':
+                colour = qRgb(255, 255, 0);
+                break;
+            default:
+                continue;
+            }
+            painter.fillRect(x, y, 1, 1, QColor(colour));
+        }
+}
+} // namespace
+
 void PaintIcon(QPainter& painter, int size) {
+    if (size == 16) return PaintSmall(painter);
     painter.save();
     // The 32-pixel icon stays crisp; other sizes are scaled smoothly.
     painter.setRenderHint(QPainter::Antialiasing, size != 32);
@@ -32,6 +79,19 @@ void PaintIcon(QPainter& painter, int size) {
         painter.drawPolygon(shape.Outline);
     }
     painter.restore();
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : IconSizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        PaintIcon(painter, size);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 QString IconSvg() {

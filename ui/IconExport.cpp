@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString dir = QString::fromLocal8Bit(argv[1]), id = QString::fromLocal8Bit(argv[2]);
-    for (int size : {16, 32, 48}) {
+    for (int size : IconSizes) {
         const QString path = QString("%1/%2x%2/apps").arg(dir).arg(size);
         QImage image(size, size, QImage::Format_ARGB32);
         image.fill(Qt::transparent);

@@ -1,5 +1,6 @@
 #include "LimitDialog.h"
 
+#include "RadioKeys.h"
 #include "UnitBenloQuenda.h"
 #include "UnitNormalInputVoltage.h"
 
@@ -28,6 +29,7 @@ TLimitDialog::TLimitDialog(QWidget* owner, int clientHeight, int buttonTop, cons
     LMDButton2 = new TLMDButton(GroupBox1, "Cancel", {112, buttonTop, 75, 25}, font());
     SetTabOrder(
         {RadioButton[0], RadioButton[1], RadioButton[2], RadioButton[3], LMDButton1, LMDButton2});
+    ChooseWithArrows({RadioButton.begin(), RadioButton.end()}, LMDButton1);
     OnClicked(LMDButton1, [this] { LMDButton1Click(); });
     OnClicked(LMDButton2, [this] { LMDButton2Click(); });
     FormCreate();

@@ -3,12 +3,15 @@
 #include "FactoryValues.h"
 #include "IconArt.h"
 #include "NumberText.h"
+#include "OrvixVersion.h"
 #include "UnitLowerLimit.h"
 #include "UnitNormalInputVoltage.h"
 #include "UnitUpperLimit.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QPainter>
+#include <cstdio>
 
 TFormBenloQuenda* FormBenloQuenda = nullptr;
 
@@ -68,7 +71,7 @@ void TFormBenloQuenda::BuildFrame() {
     LMDSimpleLabel1 = new TShadowLabel(Panel1, "Orvix Sine / Benlo / Quenda", {8, 6, 225, 24},
                                        PixelFont(face::Arial, 19, true), 3);
     SetTextColor(LMDSimpleLabel1, Blue);
-    LMDSimpleLabel2 = new TShadowLabel(Panel1, " 特性 v 1.09", {236, 10, 91, 21},
+    LMDSimpleLabel2 = new TShadowLabel(Panel1, " 特性 v " ORVIX_VERSION, {236, 10, 91, 21},
                                        PixelFont(face::PGothic, 13, true), 3);
     SetTextColor(LMDSimpleLabel2, Blue);
     MakeLine(Panel1, {1, 108 + 17 - 2, 488, 2});
@@ -196,6 +199,14 @@ void TFormBenloQuenda::BuildOutletGroup() {
         box->SetAccessibleName(box->accessibleName() + "、" +
                                Label[static_cast<std::size_t>(heading)]->text());
     }
+    // Nobody can see these controls, so the keyboard must not reach them: a
+    // setting changed out of sight would be saved unnoticed.
+    for (int c = 9; c <= 14; ++c) {
+        ComboBox[static_cast<std::size_t>(c)]->setFocusPolicy(Qt::NoFocus);
+        ComboBox[static_cast<std::size_t>(c)]->lineEdit()->setFocusPolicy(Qt::NoFocus);
+    }
+    MaskEdit[4]->setFocusPolicy(Qt::NoFocus);
+    UpDown[4]->setFocusPolicy(Qt::NoFocus);
     ComboBox[10]->setEnabled(false);
     ComboBox[9]->OnChange = [this] { ComboBox9Change(); };
     UpDown[4]->OnClick = [this] { UpDown4Click(); };
@@ -351,8 +362,19 @@ void TFormBenloQuenda::SetTimerEnabled(bool enabled) {
 void TFormBenloQuenda::ErrorBox(const std::string& text) {
     ShowErrorBox(this, Q(text));
 }
+// The box keeps its text; the reason goes below it, and to standard error for
+// whoever started the program from a terminal.
+void TFormBenloQuenda::DetailedErrorBox(const std::string& text, const std::string& detail) {
+    std::fprintf(stderr, "orvix-config: %s: %s\n", text.c_str(), detail.c_str());
+    ShowErrorBox(this, Q(text), Q(detail));
+}
+
 void TFormBenloQuenda::PlainMessageBox(const std::string& text) {
     ShowPlainBox(this, Q(text));
+}
+
+bool TFormBenloQuenda::AskYesNo(const std::string& question) {
+    return ::AskYesNo(this, Q(question));
 }
 
 void TFormBenloQuenda::LockCommandControls() {

@@ -48,7 +48,9 @@ class TFormBenloQuenda : public QWidget, public ISettingsWindow {
     int PortItemIndex() const override;
     void SetTimerEnabled(bool enabled) override;
     void ErrorBox(const std::string& text) override;
+    void DetailedErrorBox(const std::string& text, const std::string& detail) override;
     void PlainMessageBox(const std::string& text) override;
+    bool AskYesNo(const std::string& question) override;
     void LockCommandControls() override;
     void UnlockCommandControls() override;
     void ShowStatus(const std::string& text) override;

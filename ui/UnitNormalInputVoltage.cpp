@@ -1,5 +1,6 @@
 #include "UnitNormalInputVoltage.h"
 
+#include "RadioKeys.h"
 #include "UnitBenloQuenda.h"
 
 #include <QApplication>
@@ -20,6 +21,10 @@ TFormNormalInputVoltage::TFormNormalInputVoltage() {
     for (int i = 0; i < 5; ++i)
         RadioGroup1->Button(i)->resize(88, RadioGroup1->Button(i)->height());
     SetTabOrder({RadioGroup1, LMDButton1, LMDButton2});
+    std::vector<QRadioButton*> items;
+    for (int i = 0; i < 5; ++i)
+        items.push_back(RadioGroup1->Button(i));
+    ChooseWithArrows(items, LMDButton1);
     OnClicked(LMDButton1, [this] { LMDButton1Click(); });
     OnClicked(LMDButton2, [this] { LMDButton2Click(); });
     FormCreate();

@@ -1,5 +1,6 @@
 // orvix-ups as a program against orvix-ups-sim on a pseudo-terminal: what it
 // prints, its exit status, and what the simulated unit holds afterwards.
+#include "OrvixVersion.h"
 #include "SimProcess.h"
 
 #include <QDateTime>
@@ -241,7 +242,7 @@ TEST_F(CliTest, ReadPrintsTheUnitAsJsonAsATableAndInTheTranscript) {
     EXPECT_EQ(read, expected) << json.Out;
     const QJsonObject context = ParseJson(json.Out);
     EXPECT_EQ(context["format"].toInt(), 2);
-    EXPECT_EQ(context["tool"].toString(), "orvix-ups 1.0");
+    EXPECT_EQ(context["tool"].toString(), "orvix-ups " ORVIX_VERSION);
     EXPECT_EQ(context["port"].toString().toStdString(), Sim->Path());
     EXPECT_TRUE(QDateTime::fromString(context["read_at"].toString(), Qt::ISODate).isValid())
         << json.Out;
@@ -280,8 +281,8 @@ TEST_F(CliTest, ReadPrintsTheUnitAsJsonAsATableAndInTheTranscript) {
     // A service record: what ran, with which version, where, on which unit, and how it ended.
     for (const std::string& note :
          {"# orvix-ups read --port " + Sim->Path() + " --json --log " + transcript + "\n",
-          std::string("# orvix-ups 1.0 (the link of orvix-config v1.09)\n"),
-          "# port " + Sim->Path() + "\n", std::string("# identification ORVIX-BQ1l 230V\n"),
+          std::string("# orvix-ups " ORVIX_VERSION "\n"), "# port " + Sim->Path() + "\n",
+          std::string("# identification ORVIX-BQ1l 230V\n"),
           std::string("# |     \"upper_limit_v\": 288\n")})
         EXPECT_NE(log.find(note), std::string::npos) << note;
     EXPECT_TRUE(log.ends_with("# ended with exit 0\n")) << log;
@@ -309,8 +310,13 @@ TEST_P(CliScenario, EndsWithItsStatusAndLeavesTheUnitAsExpected) {
     StartSim(s.SimArgs);
     std::vector<std::string> args = s.CliArgs;
     args.insert(args.begin() + 1, {"--port", Sim->Path()});
+    // A transcript of each run, shown when it ends otherwise than expected.
+    const std::string transcript = TempPath("scenario.log");
+    if (std::find(args.begin(), args.end(), "--log") == args.end())
+        args.insert(args.end(), {"--log", transcript});
     const TRun run = RunCli(args, {}, false, s.Stdout);
-    EXPECT_EQ(run.Exit, s.Exit) << run.Err;
+    EXPECT_EQ(run.Exit, s.Exit) << run.Err << ReadFile(transcript);
+    std::remove(transcript.c_str());
     const std::string said = run.Err + run.Out;
     for (const auto& m : s.Messages)
         EXPECT_NE(said.find(m), std::string::npos) << "no \"" << m << "\" in:\n" << said;

@@ -58,14 +58,24 @@ class FakeWindow : public ISettingsWindow {
         Boxes.push_back("Error: " + text);
         if (OnBox) OnBox();
     }
+    void DetailedErrorBox(const std::string& text, const std::string& detail) override {
+        Details.push_back(detail);
+        ErrorBox(text);
+    }
     void PlainMessageBox(const std::string& text) override {
         Boxes.push_back("Message: " + text);
         if (OnBox) OnBox();
+    }
+    bool AskYesNo(const std::string& question) override {
+        Boxes.push_back("Question: " + question);
+        return AnswerYes;
     }
     void LockCommandControls() override { Locked = true; }
     void UnlockCommandControls() override { Locked = false; }
     void ShowStatus(const std::string& text) override { Status = text; }
 
+    bool AnswerYes = false;
+    std::vector<std::string> Details; // of error boxes that gave one
     std::string CaptionText;
     std::map<int, std::string> Edit;
     std::map<int, bool> EditEnabled;

@@ -21,10 +21,11 @@ struct Sequencer : ::testing::Test {
         L.ComPort1TriggerAvail(static_cast<int>(text.size()));
     }
     std::string LastSent() const { return P.Sent.empty() ? "" : P.Sent.back(); }
-    // Ticks until a command goes out (at most five), then answers it.
+    // Ticks until a command goes out (at most twelve: a new sequence may wait
+    // for replies still due), then answers it.
     void Exchange(const std::string& reply) {
         const auto before = P.Sent.size();
-        for (int i = 0; i < 5 && P.Sent.size() == before && W.TimerOn; ++i)
+        for (int i = 0; i < 12 && P.Sent.size() == before && W.TimerOn; ++i)
             L.Timer1Timer();
         if (P.Sent.size() > before) Arrive(reply + "\r\n");
     }
@@ -275,6 +276,7 @@ TEST_F(Sequencer, SaveWithoutRepliesStopsLikeARead) {
     L.Timer1Timer();
     Arrive("OK\r\nOK\r\nOK\r\n"); // one per command the save sent
     EXPECT_EQ(L.StepIndex, 0);
+    L.Timer1Timer(); // characters came: the line was not quiet
     EXPECT_EQ(P.Sent.size(), sent);
     L.Timer1Timer();
     EXPECT_EQ(LastSent(), "V?\r\n");
@@ -375,9 +377,15 @@ TEST_F(Sequencer, OpenFailuresOfTheNamedKindsGiveOneErrorBox) {
     EXPECT_EQ(W.Boxes.back(), "Error: Cannot initialize COM port");
     EXPECT_FALSE(L.Connected);
     EXPECT_FALSE(W.Locked);
+    W.PortIndex = 2;
     P.OpenFailure = [] { throw EInOutError(13, "Permission denied"); };
     L.LMDButton1Click();
     EXPECT_EQ(W.Boxes.size(), 2u);
+    // Each box tells why, as its detail.
+    EXPECT_EQ(W.Details, (std::vector<std::string>{
+                             "COM1: ie_BadId - Specified comport doesn't exist (no such port)",
+                             "COM3: Permission denied (system error)"}));
+    EXPECT_EQ(L.OpenError()->Kind, "system error");
     // Any other failure is not swallowed here, and leaves no link behind.
     P.OpenFailure = nullptr;
     L.LMDButton1Click();
@@ -392,4 +400,125 @@ TEST_F(Sequencer, ReadAfterFactoryRefusalUsesReadingMode) {
     EXPECT_FALSE(L.EnterReadingIfConnected());
     EXPECT_EQ(W.Boxes.back(), "Error: Connect to the UPS before read config!");
     EXPECT_EQ(L.LinkMode, TLinkMode::Reading);
+}
+
+// A reply that does not fit its command ends the read with a status naming
+// both, changes no field, and asks for a new connect; so does a rejected read.
+// A line longer than the reply buffer ends the read at once, as no reply.
+TEST_F(Sequencer, AReplyThatDoesNotFitItsCommandEndsTheReadAndChangesNothing) {
+    const struct {
+        int Step;
+        std::string Reply, Status, CaptionEnd;
+    } cases[] = {
+        {1, "", " Unexpected reply to R5: \"\"", ")"},
+        {1, "2", " Unexpected reply to R5: \"2\"", ")"},
+        {2, "OK", " Unexpected reply to R4: \"OK\"", ")"},
+        {3, "0B40", " Unexpected reply to TD: \"0B40\"", ")"},
+        {4, "A108", " Unexpected reply to F%: \"A108\"", ")"},
+        {5, "NK", " Read failed: UPS rejected R31", "6"},
+        {6, "ORVIX-BQ1l 230V", " Unexpected reply to R28: \"ORVIX-BQ1l 230V\"", ")"},
+        {8, "OK", " Unexpected reply to R42: \"OK\"", ")"},
+        {1, "0B40" + std::string(60, '0'), "Communication error !", ")"},
+    };
+    const char* replies[] = {"ORVIX-BQ1l", "0B40", "06C2", "2", "6", "A108", "1AFF", "8100"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Reply);
+        W = FakeWindow();
+        L.InitializeLink();
+        W.PortIndex = 0;
+        L.LMDButton1Click();
+        for (int step = 0; step < c.Step; ++step)
+            Exchange(replies[step]);
+        const FakeWindow before = W;
+        Exchange(c.Reply);
+        EXPECT_EQ(W.Status, c.Status);
+        EXPECT_FALSE(W.TimerOn);
+        EXPECT_FALSE(W.Locked);
+        EXPECT_FALSE(L.Connected);
+        EXPECT_EQ(W.Edit, before.Edit);
+        EXPECT_EQ(W.ComboIndex, before.ComboIndex);
+        EXPECT_EQ(W.CaptionText.back(), c.CaptionEnd.back());
+        Arrive("0B40\r\n"); // a late answer to the ended read changes nothing either
+        EXPECT_EQ(W.Edit, before.Edit);
+        EXPECT_EQ(W.Status, c.Status);
+    }
+}
+
+// Before its first command a sequence waits for a quiet tick; a line that
+// never goes quiet ends it as a silent one does.
+TEST_F(Sequencer, ASequenceStartsOnAQuietLineOnly) {
+    L.LMDButton1Click();
+    for (int i = 0; i < 10; ++i) {
+        Arrive("0B40\r\n"); // answers nobody asked for: no command goes out
+        L.Timer1Timer();
+        EXPECT_TRUE(P.Sent.empty());
+    }
+    L.Timer1Timer();
+    EXPECT_EQ(LastSent(), "V?\r\n");
+
+    W = FakeWindow();
+    W.PortIndex = 0;
+    P.Sent.clear();
+    Arrive("ORVIX-BQ1l\r\n");
+    L.LMDButton1Click();
+    int ticks = 0;
+    for (; W.TimerOn && ticks < 200; ++ticks) {
+        Arrive("x");
+        L.Timer1Timer();
+    }
+    EXPECT_EQ(W.Status, "Communication error !");
+    EXPECT_LT(ticks, 200);
+    EXPECT_TRUE(P.Sent.empty());
+    EXPECT_FALSE(L.Connected);
+}
+
+// Limits of another voltage class than the upper limit the unit holds are
+// saved only after a Yes; No sends nothing. Before any read there is nothing
+// to compare with, and after a save the unit holds what was saved.
+TEST_F(Sequencer, LimitsOfAnotherVoltageClassAreSavedOnlyAfterAYes) {
+    const struct {
+        const char *Upper, *Lower;
+        bool Yes;
+        std::string Question; // empty: none asked
+    } cases[] = {
+        {"275", "165", false, ""},
+        {"124", "80", false,
+         "The limits to save (124 V / 80 V) suit a 100–110 V UPS, but this UPS holds the limits "
+         "of a 220–240 V UPS. Save anyway?"},
+        {"288", "80", false,
+         "The limits to save (288 V / 80 V) mix the limits of both kinds of UPS, but this UPS "
+         "holds the limits of a 220–240 V UPS. Save anyway?"},
+        {"abc", "80", false, ""}, // refused by the save itself
+        {"124", "80", true, "asked"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Upper) + "/" + c.Lower);
+        ConnectAndRead(); // the unit holds 288 V
+        W.Boxes.clear();
+        W.SetEditText(1, c.Upper);
+        W.SetEditText(2, c.Lower);
+        W.AnswerYes = c.Yes;
+        P.Sent.clear();
+        L.LMDButton4Click();
+        if (c.Question.empty()) {
+            EXPECT_TRUE(W.Boxes.empty());
+        } else if (!c.Yes) {
+            EXPECT_EQ(W.Boxes, std::vector<std::string>{"Question: " + c.Question});
+            EXPECT_FALSE(W.TimerOn);
+            EXPECT_FALSE(W.Locked);
+            EXPECT_EQ(W.Edit[1], c.Upper);
+        }
+        const bool sends = c.Question.empty() || c.Yes;
+        EXPECT_EQ(W.TimerOn, sends);
+        for (int i = 0; i < 9 && W.TimerOn; ++i)
+            Exchange("OK");
+        EXPECT_EQ(P.Sent.empty(), !sends);
+    }
+    // The unit now holds 124 V: 100 V limits go without a question.
+    W.Boxes.clear();
+    W.SetEditText(1, "136");
+    W.SetEditText(2, "88");
+    L.LMDButton4Click();
+    EXPECT_TRUE(W.Boxes.empty());
+    EXPECT_TRUE(W.TimerOn);
 }

@@ -19,6 +19,15 @@ TVirtualLine::TVirtualLine(const TLineSchedule& schedule)
     Window.PortIndex = 0;
 }
 
+TVirtualLine::TVirtualLine(const TLineSchedule& schedule, const TVirtualLine& previous)
+    : TVirtualLine(schedule) {
+    Registers = previous.Registers;
+    Now = previous.Now;
+    BusyUntil = previous.BusyUntil;
+    for (const auto& a : previous.Arrivals)
+        if (a.At > Now) Arrivals.push_back(a);
+}
+
 std::string TVirtualLine::Answer(const std::string& command) {
     if (command == "V?") return "ORVIX-BQ1l 230V";
     if (command == "Xw") return "OK";

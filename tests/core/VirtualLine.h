@@ -32,6 +32,9 @@ class TVirtualLine : public IComPort {
     static constexpr int TickMs = 200;
 
     explicit TVirtualLine(const TLineSchedule& schedule);
+    // The next program on the same line: the UPS, its queue and the replies
+    // still on the wire stay; what had arrived unread went with the old port.
+    TVirtualLine(const TLineSchedule& schedule, const TVirtualLine& previous);
 
     void SetOpen(bool open) override { IsOpen = open; }
     void SetComNumber(int) override {}

@@ -167,11 +167,45 @@ TEST_F(EndToEnd, ASaveTheUpsRejectsSaysSo) {
     EXPECT_TRUE(Unlocked());
 }
 
+// Limits of another voltage class than the unit's reach it only after a Yes;
+// No, the default (Return, Escape), sends nothing and keeps the fields.
+TEST_F(EndToEnd, LimitsOfAnotherVoltageClassNeedAYes) {
+    Start({});
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    FormNormalInputVoltage->RatedVoltage = 100;
+    Press(5); // a 100 V unit's factory values into a 230 V unit
+    const std::size_t sent = Commands().size();
+    const std::string question =
+        "orvix-config: The limits to save (124 V / 80 V) suit a 100–110 V UPS, but this UPS "
+        "holds the limits of a 220–240 V UPS. Save anyway?";
+    for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Y}) {
+        SCOPED_TRACE(key);
+        Boxes.clear();
+        BoxKey = key;
+        Press(4);
+        ASSERT_TRUE(RunUntil([&] { return !Boxes.empty(); }));
+        EXPECT_EQ(Boxes, std::vector<std::string>{question});
+        if (key != Qt::Key_Y) {
+            RunFor(300);
+            EXPECT_EQ(Commands().size(), sent);
+            EXPECT_EQ(Field(1), "124");
+            EXPECT_EQ(Field(2), "80");
+            EXPECT_TRUE(Unlocked());
+        }
+    }
+    ASSERT_TRUE(WaitStatus(" Saving Complete"));
+    EXPECT_NE(State().find("R5 04D8\nR4 0320\n"), std::string::npos);
+}
+
 TEST_F(EndToEnd, AMissingPortCannotBeInitialized) {
     Start({});
     setenv("ORVIX_COM1", "/dev/orvix-missing", 1);
     Press(1);
     EXPECT_EQ(Boxes, std::vector<std::string>{"Error: Cannot initialize COM port"});
+    // The box says why below its text.
+    EXPECT_EQ(BoxDetails, std::vector<std::string>{"COM1: " + Main().Link.OpenError()->Reason +
+                                                   " (no such port)"});
     EXPECT_TRUE(Unlocked());
 }
 
@@ -251,4 +285,31 @@ TEST_F(EndToEnd, TheKeyboardAloneConnectsChoosesALimitSavesAndDisconnects) {
     EXPECT_TRUE(FormNormalInputVoltage->EndRequested);
     EXPECT_EQ(w.ComPort1.PortState(), TPortState::PortClosed);
     EXPECT_TRUE(Boxes.empty());
+}
+
+// The rated voltage answered from the keyboard (Space, Down x3, Tab, Return),
+// then the mouse: the limit dialog a click opens stays open and takes its choice.
+TEST_F(EndToEnd, AKeyboardStartLeavesTheLimitDialogOpenForTheMouse) {
+    StartSim({});
+    FormNormalInputVoltage->show();
+    Activate(FormNormalInputVoltage);
+    Keys({Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Return});
+    ASSERT_EQ(FormNormalInputVoltage->RatedVoltage, 230);
+    auto& w = Main();
+    QTest::mouseClick(w.RadioGroup1->Button(0), Qt::LeftButton);
+    Press(1);
+    ASSERT_TRUE(WaitStatus(" Reading data from UPS completed"));
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+        RunFor(300); // what the window system still delivers after the click
+        stayed = FormUpperLimit->isVisible();
+        if (stayed) {
+            QTest::mouseClick(FormUpperLimit->RadioButton[1], Qt::LeftButton);
+            QTest::mouseClick(FormUpperLimit->LMDButton1, Qt::LeftButton);
+        }
+        if (FormUpperLimit->isVisible()) FormUpperLimit->close();
+    });
+    Press(6);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(Field(1), "276");
 }

@@ -185,7 +185,10 @@ TEST_P(HandlerLetsGo, OfItsOwnPortSafely) {
     ASSERT_TRUE(RunUntil(
         [&] { return calls >= 1 && (!port || port->PortState() == TPortState::PortClosed); },
         15000));
-    RunFor(50); // what was handed over is freed once the delivery returned
+    // What was handed over is freed, and the port's threads end, once the
+    // delivery returned: wait for that, not for a time that suits one machine.
+    RunUntil([&] { return ThreadCount() <= threads && (port || OpenHandleCount() <= handles); },
+             10000);
     EXPECT_EQ(received, "abc");
     EXPECT_TRUE(Errors.empty());
     // Letting go never sits out the dispatch thread's wait for this handler.
@@ -275,11 +278,11 @@ TEST_F(ComPort, ClosingWithQueuedOutputAndAFullPeerReturnsPromptly) {
     }
     const double writeMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GT(refused, 0);      // it refused instead of waiting
-    EXPECT_LT(writeMs, 2000.0); // never blocked on the device
+    EXPECT_GT(refused, 0);       // it refused instead of waiting
+    EXPECT_LT(writeMs, 10000.0); // never blocked on the device (that would be for ever)
     const double cpuBefore = CpuMs();
     RunFor(500);
-    EXPECT_LT(CpuMs() - cpuBefore, 150.0); // the writer waits in poll, not spinning
+    EXPECT_LT(CpuMs() - cpuBefore, 300.0); // the writer waits in poll, not spinning
     int notices = 0;
     port->OnTriggerAvail = [&](TApdCustomComPort&, std::uint16_t) { ++notices; };
     Pty.Send("late");
@@ -292,7 +295,7 @@ TEST_F(ComPort, ClosingWithQueuedOutputAndAFullPeerReturnsPromptly) {
     const double closeMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - closing)
             .count();
-    EXPECT_LT(closeMs, TApdBaseDispatcher::NoticeWaitMs / 2.0); // it never sits out the notice wait
+    EXPECT_LT(closeMs, TApdBaseDispatcher::NoticeWaitMs * 0.8); // it never sits out the notice wait
     EXPECT_EQ(port->PortState(), TPortState::PortClosed);
     RunFor(100);
     EXPECT_EQ(notices, 0); // no handler runs after the close

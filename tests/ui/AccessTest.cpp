@@ -7,9 +7,11 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QWindow>
 #include <map>
+#include <set>
 
 using Access = UiTest;
 
@@ -30,6 +32,11 @@ TEST_F(Access, TheVoltageDialogAnswersTheKeyboard) {
          true},
         {{Qt::Key_Space, Qt::Key_Tab, Qt::Key_Enter}, 100, true},
         {{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, 0, false}, // Cancel
+        // As on Windows: the arrows choose, wrapping at the ends, and Return
+        // on an item presses OK.
+        {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}, 220, true},
+        {{Qt::Key_Up, Qt::Key_Enter}, 240, true},
+        {{Qt::Key_Space, Qt::Key_Up, Qt::Key_Right, Qt::Key_Right, Qt::Key_Return}, 110, true},
     };
     for (const auto& c : cases) {
         Restart();
@@ -49,16 +56,24 @@ TEST_F(Access, LimitDialogsOpenAndChooseFromTheKeyboard) {
         int edit;
         QString field;
         int stillChecked; // -1: none
+        int rated = 3;    // item of the voltage dialog: 230 V
     } cases[] = {
         {6, {Qt::Key_Space, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Return}, 1, "276", -1},
         {7, {Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Enter}, 2, "173", -1},
         // Escape is the close box: nothing copied, the choice kept for the next showing.
         {6, {Qt::Key_Space, Qt::Key_Down, Qt::Key_Escape}, 1, "読取不可", 1},
         {6, {Qt::Key_Space, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, 1, "読取不可", -1},
+        // The arrows choose without Space; Return on a button is OK.
+        {6, {Qt::Key_Down, Qt::Key_Return}, 1, "276", -1},
+        {7, {Qt::Key_Up, Qt::Key_Enter}, 2, "161", -1},
+        {7, {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Escape}, 2, "読取不可", 1},
+        // At 240 V the disabled 312 V is passed over, both ways.
+        {6, {Qt::Key_Up, Qt::Key_Return}, 1, "300", -1, 4},
+        {6, {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}, 1, "276", -1, 4},
     };
     for (const auto& c : cases) {
-        Restart();        // the dialog's focus starts on its first button
-        ChooseVoltage(3); // 230 V
+        Restart(); // the dialog's focus starts on its first button
+        ChooseVoltage(c.rated);
         auto& w = Main();
         Activate(&w);
         QDialog* dialog = c.button == 6 ? static_cast<QDialog*>(FormUpperLimit) : FormLowerLimit;
@@ -181,4 +196,25 @@ TEST_F(Access, ControlsAreNamedByTheirSetting) {
     spinner->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
     EXPECT_EQ(Field(3), "2");
     EXPECT_EQ(spinner->valueInterface()->currentValue().toInt(), 2);
+}
+
+// The outlet controls lie below the visible area: Tab never reaches them, so
+// no key can change a setting nobody sees.
+TEST_F(Access, TheKeyboardNeverReachesControlsOutOfSight) {
+    ChooseVoltage(3);
+    auto& w = Main();
+    Activate(&w);
+    std::vector<QWidget*> hidden = {w.MaskEdit[4], w.UpDown[4]};
+    for (int c = 9; c <= 14; ++c) {
+        hidden.push_back(w.ComboBox[static_cast<std::size_t>(c)]);
+        hidden.push_back(w.ComboBox[static_cast<std::size_t>(c)]->lineEdit());
+    }
+    std::set<QWidget*> reached;
+    for (int i = 0; i < 40; ++i) {
+        Key(Qt::Key_Tab);
+        reached.insert(QApplication::focusWidget());
+    }
+    EXPECT_GT(reached.size(), 10u);
+    for (QWidget* control : hidden)
+        EXPECT_EQ(reached.count(control), 0u) << control->accessibleName().toStdString();
 }

@@ -14,8 +14,15 @@ void UiTest::SetUp() {
     BoxCloser.setInterval(5);
     QObject::connect(&BoxCloser, &QTimer::timeout, [this] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (box->property("answered").toBool()) return;
             Boxes.push_back(box->windowTitle().toStdString() + ": " + box->text().toStdString());
-            box->close();
+            if (!box->detailedText().isEmpty())
+                BoxDetails.push_back(box->detailedText().toStdString());
+            box->setProperty("answered", true);
+            if (BoxKey)
+                QTest::keyClick(box, static_cast<Qt::Key>(BoxKey));
+            else
+                box->close();
         }
     });
     BoxCloser.start();

@@ -21,6 +21,7 @@ class UiTest : public ::testing::Test {
     void Restart();
     // Boxes seen so far, as "caption: text".
     std::vector<std::string> Boxes;
+    std::vector<std::string> BoxDetails; // of the boxes that had detailed text
     // Picks a rated voltage (-1: none) in the start dialog and presses OK.
     void ChooseVoltage(int item);
     // Clicks one of the main window's buttons LMDButton1..7.
@@ -35,6 +36,9 @@ class UiTest : public ::testing::Test {
     static void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     static void Keys(std::initializer_list<int> keys);
     static bool TabTo(QWidget* target);
+
+    // How a box is answered: 0 closes it, any other key is pressed in it.
+    int BoxKey = 0;
 
   private:
     QTimer BoxCloser;

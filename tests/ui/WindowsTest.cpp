@@ -1,3 +1,4 @@
+#include "IconArt.h"
 #include "UiTestSupport.h"
 #include "UnitBenloQuenda.h"
 #include "UnitLowerLimit.h"
@@ -9,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <set>
 
 namespace {
 QPoint Centre(const QWidget* w) {
@@ -323,18 +325,14 @@ TEST_F(Windows, ASequenceLocksTheCommandControlsWhileItsTimerTicks) {
     unsetenv("ORVIX_COM1");
 }
 
-TEST_F(Windows, TabRunsThroughTheLeftColumnTheRightOneAndTheHiddenGroup) {
+TEST_F(Windows, TabRunsThroughTheLeftColumnAndTheRightOne) {
     ChooseVoltage(3);
     auto& w = Main();
     QApplication::setActiveWindow(&w);
     const std::vector<QWidget*> order = {
-        w.MaskEdit[1], w.LMDButton[6], w.MaskEdit[2], w.LMDButton[7], w.MaskEdit[3], w.UpDown[3],
-        w.ComboBox[1], w.ComboBox[2], w.ComboBox[3], w.ComboBox[4], w.ComboBox[5], w.ComboBox[6],
-        w.ComboBox[7], w.ComboBox[8], w.LMDButton[5],
-        // the hidden outlet group keeps its places;
-        // ComboBox10 is disabled and skipped
-        w.ComboBox[9], w.MaskEdit[4], w.UpDown[4], w.ComboBox[11], w.ComboBox[12], w.ComboBox[13],
-        w.ComboBox[14]};
+        w.MaskEdit[1], w.LMDButton[6], w.MaskEdit[2], w.LMDButton[7], w.MaskEdit[3],
+        w.UpDown[3],   w.ComboBox[1],  w.ComboBox[2], w.ComboBox[3],  w.ComboBox[4],
+        w.ComboBox[5], w.ComboBox[6],  w.ComboBox[7], w.ComboBox[8],  w.LMDButton[5]};
     order.front()->setFocus();
     for (std::size_t i = 1; i < order.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -344,13 +342,6 @@ TEST_F(Windows, TabRunsThroughTheLeftColumnTheRightOneAndTheHiddenGroup) {
             focus = focus->parentWidget();
         EXPECT_EQ(focus, order[i]) << i;
     }
-}
-
-TEST_F(Windows, CaptionsCarryTheProjectVersion) {
-    ChooseVoltage(3);
-    EXPECT_TRUE(Main().windowTitle().contains(" v" ORVIX_VERSION " "))
-        << Main().windowTitle().toStdString();
-    EXPECT_TRUE(Main().LMDSimpleLabel2->text().endsWith(" " ORVIX_VERSION));
 }
 
 TEST_F(Windows, ArrowsKeepTheNormalArrowColourInColouredRows) {
@@ -372,4 +363,47 @@ TEST_F(Windows, ArrowsKeepTheNormalArrowColourInColouredRows) {
             }
         EXPECT_EQ(coloured, 0) << widget->accessibleName().toStdString();
     }
+}
+
+// Typed text selects the item it names, or none: a save sends the item, so
+// it must never be another than the field shows.
+TEST_F(Windows, TypedComboTextSelectsItsItemOrNone) {
+    ChooseVoltage(3);
+    for (int c : {1, 4}) {
+        auto* box = Main().ComboBox[static_cast<std::size_t>(c)];
+        box->SetItemIndex(0);
+        for (const auto& [typed, item] :
+             std::vector<std::pair<QString, int>>{{"abc", -1},
+                                                  {box->itemText(1), 1},
+                                                  {"x" + box->itemText(0), -1},
+                                                  {box->itemText(0), 0}}) {
+            SCOPED_TRACE(typed.toStdString());
+            box->lineEdit()->clear();
+            for (const QChar ch : typed) // any text, as an input method types it
+                QTest::sendKeyEvent(QTest::Click, box->lineEdit(), Qt::Key_unknown, QString(ch),
+                                    Qt::NoModifier);
+            EXPECT_EQ(box->currentText(), typed);
+            EXPECT_EQ(box->ItemIndex(), item);
+        }
+    }
+}
+
+TEST_F(Windows, EveryWindowCarriesTheIconAndTheProgramItsDesktopEntry) {
+    EXPECT_EQ(QGuiApplication::desktopFileName(), ORVIX_APP_ID);
+    ChooseVoltage(3);
+    for (QWidget* window :
+         {static_cast<QWidget*>(FormNormalInputVoltage), static_cast<QWidget*>(FormBenloQuenda),
+          static_cast<QWidget*>(FormUpperLimit), static_cast<QWidget*>(FormLowerLimit)})
+        EXPECT_FALSE(window->windowIcon().isNull()) << window->windowTitle().toStdString();
+    const QIcon icon = QApplication::windowIcon();
+    for (int size : IconSizes)
+        EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
+    // The 16-pixel icon is drawn pixel by pixel in three colours, not smoothed
+    // down from a larger one.
+    const QImage small = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    std::set<QRgb> colours;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            if (qAlpha(small.pixel(x, y))) colours.insert(small.pixel(x, y));
+    EXPECT_EQ(colours, (std::set<QRgb>{qRgb(0, 0, 0), qRgb(0, 128, 0), qRgb(255, 255, 0)}));
 }

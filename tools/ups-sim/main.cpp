@@ -1,6 +1,7 @@
 // orvix-ups-sim: a stand-in UPS on a pseudo-terminal (or a real serial port),
 // answering the utility's command lines from a register model, paced at the
 // line speed, with switches for the faults the tests need.
+#include "OrvixVersion.h"
 #include "UpsModel.h"
 
 #include <cerrno>
@@ -52,7 +53,7 @@ command line it receives.
   --no-lf             end replies with CR only
   --log FILE          append a timestamped line per command and per reply
   --state FILE        write the registers as "name value" lines on exit and on SIGUSR1
-  --help              show this text
+  --help, --version   show this text, or the version
 
 Registers of a 230 V unit: R5 0B40, R4 06C2, TD 2, F% 6, R31 A108, R28 1AFF,
 R34 8100, R42 305A. "=" writes are accepted only after "Xw"; a write out of
@@ -99,6 +100,9 @@ TConfig ParseArguments(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::cout << Usage;
+            std::exit(0);
+        } else if (a == "--version") {
+            std::cout << "orvix-ups-sim " ORVIX_VERSION "\n";
             std::exit(0);
         } else if (a == "--link")
             c.LinkPath = value();
