@@ -1,31 +1,34 @@
 #pragma once
-// JSON in and out: an object writer that keeps the order its keys were added
-// in, and the reader for a settings file that "read --json" wrote.
+// JSON in and out through Qt's JSON classes, and the reader for a settings
+// file that "read --json" wrote.
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
-// A JSON string literal; bytes outside ASCII are written as \u00XX, so the
-// output is valid whatever a line noise put into a reply.
-std::string JsonString(std::string_view text);
+// Text we made or the user gave, in UTF-8; null when empty and nullWhenEmpty.
+QJsonValue JsonText(const std::string& utf8, bool nullWhenEmpty = false);
+// Bytes from the line: each byte one character (U+0000..U+00FF), so line noise
+// stays visible and comes back byte for byte.
+QJsonValue JsonBytes(const std::string& bytes);
+std::string BytesOf(const QJsonValue& value);
+// Two blanks per level, no final line end.
+std::string JsonOut(const QJsonObject& object);
+std::string JsonOut(const QJsonArray& array);
 
-class TJsonObject {
-  public:
-    // value is JSON text already: a literal, a number, or a nested Text().
-    TJsonObject& Add(const std::string& key, const std::string& value);
-    // Two blanks per level; nested values are re-indented to fit.
-    std::string Text() const;
-
-  private:
-    std::vector<std::pair<std::string, std::string>> Members;
+// What "read --json" writes beside the settings, and the version of that layout.
+constexpr int SettingsFormat = 2;
+struct TFileContext {
+    int Format = 1; // files without "format" came from the first version
+    std::string Tool, ReadAt, Port, Identification;
 };
-
-std::string JsonArray(const std::vector<std::string>& values);
 
 // The top-level members of a settings file as NAME and VALUE texts, the way
 // they would be typed after --set NAME=: true/false, numbers, strings; null
-// members are left out. Nested members ("registers") come back as "{...}".
+// members and the context members are left out, nested ones ("registers")
+// come back as "{...}". Refuses a key given twice and a format it does not know.
 bool ReadSettingsFile(const std::string& path,
                       std::vector<std::pair<std::string, std::string>>& members,
-                      std::string& error);
+                      TFileContext& context, std::string& error);

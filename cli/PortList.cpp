@@ -203,32 +203,29 @@ std::string PortsTable(const std::vector<TPortInfo>& ports) {
 }
 
 std::string PortsJson(const std::vector<TPortInfo>& ports) {
-    std::vector<std::string> items;
-    auto text = [](const std::string& s) {
-        return s.empty() ? std::string("null") : JsonString(s);
-    };
+    QJsonArray items;
     for (const auto& p : ports) {
-        std::vector<std::string> ids;
+        QJsonArray ids;
         for (const auto& id : p.ById)
-            ids.push_back(JsonString(id));
-        TJsonObject o;
-        o.Add("port", text(p.Com))
-            .Add("device", JsonString(p.Path))
-            .Add("mapped_by", text(p.MappedBy))
-            .Add("by_id", JsonArray(ids))
-            .Add("exists", p.Exists ? "true" : "false")
-            .Add("hardware", p.Hardware ? "true" : "false")
-            .Add("driver", text(p.Driver))
-            .Add("usb_id", text(p.UsbId))
-            .Add("accessible", p.Exists && p.AccessProblem.empty() ? "true" : "false")
-            .Add("access_problem", text(p.AccessProblem))
-            .Add("busy", p.Holder ? "true" : "false")
-            .Add("holder", p.Holder ? JsonString(p.Holder->Describe()) : "null")
-            .Add("holder_pid", p.Holder && p.Holder->Pid ? std::to_string(p.Holder->Pid) : "null")
-            .Add("holder_program", p.Holder ? text(p.Holder->Program) : "null")
-            .Add("lock_file", p.Holder ? text(p.Holder->LockFile) : "null")
-            .Add("exclusive", p.Exclusive ? (*p.Exclusive ? "true" : "false") : "null");
-        items.push_back(o.Text());
+            ids.append(JsonText(id));
+        QJsonObject o;
+        o["port"] = JsonText(p.Com, true);
+        o["device"] = JsonText(p.Path);
+        o["mapped_by"] = JsonText(p.MappedBy, true);
+        o["by_id"] = ids;
+        o["exists"] = p.Exists;
+        o["hardware"] = p.Hardware;
+        o["driver"] = JsonText(p.Driver, true);
+        o["usb_id"] = JsonText(p.UsbId, true);
+        o["accessible"] = p.Exists && p.AccessProblem.empty();
+        o["access_problem"] = JsonText(p.AccessProblem, true);
+        o["busy"] = p.Holder.has_value();
+        o["holder"] = p.Holder ? JsonText(p.Holder->Describe()) : QJsonValue::Null;
+        o["holder_pid"] = p.Holder && p.Holder->Pid ? QJsonValue(p.Holder->Pid) : QJsonValue::Null;
+        o["holder_program"] = p.Holder ? JsonText(p.Holder->Program, true) : QJsonValue::Null;
+        o["lock_file"] = p.Holder ? JsonText(p.Holder->LockFile, true) : QJsonValue::Null;
+        o["exclusive"] = p.Exclusive ? QJsonValue(*p.Exclusive) : QJsonValue::Null;
+        items.append(o);
     }
-    return JsonArray(items);
+    return JsonOut(items);
 }

@@ -1,6 +1,9 @@
 #include "Report.h"
 
 #include "Json.h"
+#include "OrvixVersion.h"
+
+#include <QDateTime>
 
 #include <algorithm>
 
@@ -10,18 +13,28 @@ std::string Shown(const TFieldDef& f, const std::optional<int>& v) {
     return v ? FormatValue(f, v) : "-";
 }
 
-std::string RegistersJson(const TUnitSettings& s) {
-    TJsonObject o;
-    for (const auto& [name, text] : s.Registers)
-        o.Add(name, JsonString(text));
-    return o.Text();
+QJsonValue ValueJson(const TFieldDef& f, const std::optional<int>& v) {
+    if (!v) return QJsonValue::Null;
+    if (f.Kind == TFieldKind::Flag) return *v != 0;
+    return *v;
 }
 
-std::string WritableJson(const TUnitSettings& s) {
-    TJsonObject o;
+QJsonObject SettingsObject(const TUnitSettings& s) {
+    QJsonObject o;
     for (const auto& f : Fields())
-        if (f.Writable) o.Add(f.Name, FormatValue(f, s[f]));
-    return o.Text();
+        o[f.Name] = f.Kind == TFieldKind::Text ? JsonBytes(s.Identification) : ValueJson(f, s[f]);
+    QJsonObject registers;
+    for (const auto& [name, text] : s.Registers)
+        registers[QString::fromStdString(name)] = JsonBytes(text);
+    o["registers"] = registers;
+    return o;
+}
+
+QJsonObject WritableObject(const TUnitSettings& s) {
+    QJsonObject o;
+    for (const auto& f : Fields())
+        if (f.Writable) o[f.Name] = ValueJson(f, s[f]);
+    return o;
 }
 
 std::string Aligned(const std::vector<std::vector<std::string>>& rows) {
@@ -43,13 +56,13 @@ std::string Aligned(const std::vector<std::vector<std::string>>& rows) {
 
 } // namespace
 
-std::string SettingsJson(const TUnitSettings& s) {
-    TJsonObject o;
-    for (const auto& f : Fields())
-        o.Add(f.Name,
-              f.Kind == TFieldKind::Text ? JsonString(s.Identification) : FormatValue(f, s[f]));
-    o.Add("registers", RegistersJson(s));
-    return o.Text();
+std::string SettingsJson(const TUnitSettings& s, const std::string& port) {
+    QJsonObject o = SettingsObject(s);
+    o["format"] = SettingsFormat;
+    o["tool"] = QString::fromLatin1("orvix-ups " ORVIX_VERSION);
+    o["read_at"] = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    o["port"] = JsonText(port);
+    return JsonOut(o);
 }
 
 std::string SettingsTable(const TUnitSettings& s) {
@@ -64,27 +77,27 @@ std::string SettingsTable(const TUnitSettings& s) {
 }
 
 std::string WriteJson(const TWriteReport& r) {
-    std::vector<std::string> mismatches;
+    QJsonArray mismatches;
     for (const auto& m : r.Mismatches)
-        mismatches.push_back(TJsonObject()
-                                 .Add("setting", JsonString(m.Field->Name))
-                                 .Add("written", FormatValue(*m.Field, m.Written))
-                                 .Add("read", FormatValue(*m.Field, m.Read))
-                                 .Text());
-    TJsonObject o;
-    o.Add("port", JsonString(r.Port))
-        .Add("device", JsonString(r.Device))
-        .Add("identification", JsonString(r.Before.Identification))
-        .Add("verified", r.ReadBack ? (r.Mismatches.empty() ? "true" : "false") : "null")
-        .Add("before", SettingsJson(r.Before))
-        .Add("written", WritableJson(r.Written))
-        .Add("read_back", r.ReadBack ? SettingsJson(*r.ReadBack) : "null")
-        .Add("mismatches", JsonArray(mismatches));
-    return o.Text();
+        mismatches.append(QJsonObject{{"setting", m.Field->Name},
+                                      {"written", ValueJson(*m.Field, m.Written)},
+                                      {"read", ValueJson(*m.Field, m.Read)}});
+    QJsonObject o;
+    o["port"] = JsonText(r.Port);
+    o["device"] = JsonText(r.Device);
+    o["identification"] = JsonBytes(r.Before.Identification);
+    o["dry_run"] = r.DryRun;
+    o["verified"] = r.ReadBack ? QJsonValue(r.Mismatches.empty()) : QJsonValue::Null;
+    o["before"] = SettingsObject(r.Before);
+    o["written"] = WritableObject(r.Written);
+    o["read_back"] = r.ReadBack ? QJsonValue(SettingsObject(*r.ReadBack)) : QJsonValue::Null;
+    o["mismatches"] = mismatches;
+    return JsonOut(o);
 }
 
 std::string WriteTable(const TWriteReport& r) {
-    std::vector<std::vector<std::string>> rows = {{"setting", "before", "written"}};
+    std::vector<std::vector<std::string>> rows = {
+        {"setting", "before", r.DryRun ? "to write" : "written"}};
     if (r.ReadBack) rows[0].push_back("read back");
     for (const auto& f : Fields()) {
         if (!f.Writable) continue;
@@ -107,4 +120,129 @@ std::string MismatchLines(const std::vector<TMismatch>& mismatches) {
         out += std::string("  ") + m.Field->Name + ": wrote " + Shown(*m.Field, m.Written) +
                ", read back " + Shown(*m.Field, m.Read) + "\n";
     return out;
+}
+
+namespace {
+
+// Where each setting lives on the unit.
+const char* MapsTo(const std::string& name) {
+    static const std::pair<const char*, const char*> table[] = {
+        {"identification", "the V? reply"},           {"upper_limit_v", "R5, tenths of a volt"},
+        {"lower_limit_v", "R4, tenths of a volt"},    {"shutdown_delay_min", "TD"},
+        {"frequency_tolerance_hz", "F%, half hertz"}, {"outlet_delay_s", "R42 bits 0-11"},
+        {"biweekly_self_test", "R31 bit 13"},         {"fault_alarm_delay", "R31 bit 3"},
+        {"backup_warning_auto_stop", "R31 bit 0"},    {"alarm_sound_stop", "R28 = 00FF"},
+        {"backup_warning_sound", "R28 bit 9"},        {"overload_warning_sound", "R28 bit 12"},
+        {"battery_low_warning_sound", "R28 bit 11"},  {"outlet_management_present", "R34 bit 15"},
+        {"intelligent_channel_control", "R34 bit 8"}, {"mains_overload_shutdown", "R34 bit 9"},
+        {"high_temperature_shutdown", "R34 bit 10"},  {"battery_low_shutdown", "R34 bit 11"},
+        {"battery_overload_shutdown", "R34 bit 12"},  {"auto_supply_after_overload", "R34 bit 13"},
+    };
+    for (const auto& [n, m] : table)
+        if (name == n) return m;
+    return "";
+}
+
+const char* TypeName(TFieldKind kind) {
+    switch (kind) {
+    case TFieldKind::Text:
+        return "text";
+    case TFieldKind::Volts:
+        return "volts";
+    case TFieldKind::Integer:
+    case TFieldKind::Hertz:
+        return "integer";
+    case TFieldKind::Flag:
+        break;
+    }
+    return "boolean";
+}
+
+const char* UnitName(const std::string& name) {
+    if (name.ends_with("_v")) return "V";
+    if (name.ends_with("_min")) return "min";
+    if (name.ends_with("_hz")) return "Hz";
+    if (name.ends_with("_s")) return "s";
+    return "";
+}
+
+std::string Joined(const std::vector<int>& values) {
+    std::string out;
+    for (int v : values)
+        out += (out.empty() ? "" : ", ") + std::to_string(v);
+    return out;
+}
+
+} // namespace
+
+std::string SettingsListing(int rated, bool json) {
+    const int allRated[] = {100, 110, 220, 230, 240};
+    std::vector<int> rateds(allRated, allRated + 5);
+    if (rated) rateds = {rated};
+    QJsonArray items;
+    std::vector<std::vector<std::string>> rows = {
+        {"name", "type", "values", "unit", "writable", "maps to"}};
+    for (const auto& f : Fields()) {
+        QJsonObject o{{"name", f.Name},
+                      {"type", TypeName(f.Kind)},
+                      {"unit", JsonText(UnitName(f.Name), true)},
+                      {"writable", f.Writable},
+                      {"maps_to", MapsTo(f.Name)}};
+        std::string values;
+        if (f.Kind == TFieldKind::Volts) {
+            QJsonObject choices;
+            for (int r : rateds) {
+                const auto c = LimitChoices(f.Control == 1, r);
+                choices[QString::number(r)] = QJsonArray::fromVariantList([&] {
+                    QVariantList l;
+                    for (int v : c)
+                        l.append(v);
+                    return l;
+                }());
+                values += (values.empty() ? "" : "; ") + std::to_string(r) + " V: " + Joined(c);
+            }
+            o["choices"] = choices;
+            values += " (--any-limit: 0-" + std::to_string(f.Max) + ")";
+        } else if (f.Kind == TFieldKind::Integer || f.Kind == TFieldKind::Hertz) {
+            o["min"] = f.Min;
+            o["max"] = f.Max;
+            values = std::to_string(f.Min) + "-" + std::to_string(f.Max);
+        } else if (f.Kind == TFieldKind::Flag) {
+            values = "true, false";
+        }
+        items.append(o);
+        rows.push_back({f.Name, TypeName(f.Kind), values.empty() ? "-" : values,
+                        *UnitName(f.Name) ? UnitName(f.Name) : "-", f.Writable ? "yes" : "no",
+                        MapsTo(f.Name)});
+    }
+    return json ? JsonOut(items) + "\n" : Aligned(rows);
+}
+
+std::vector<TDifference> Differences(const TUnitSettings& a, const TUnitSettings& b) {
+    std::vector<TDifference> out;
+    for (const auto& f : Fields())
+        if (f.Kind != TFieldKind::Text && a[f] != b[f]) out.push_back({&f, a[f], b[f]});
+    return out;
+}
+
+std::string DiffTable(const std::string& a, const std::string& b,
+                      const std::vector<TDifference>& differences) {
+    std::vector<std::vector<std::string>> rows = {{"setting", a, b}};
+    for (const auto& d : differences)
+        rows.push_back({d.Field->Name, Shown(*d.Field, d.A), Shown(*d.Field, d.B)});
+    return differences.empty() ? "no setting differs\n" : Aligned(rows);
+}
+
+std::string DiffJson(const std::string& a, const std::string& b,
+                     const std::vector<TDifference>& differences) {
+    QJsonArray items;
+    for (const auto& d : differences)
+        items.append(QJsonObject{{"setting", d.Field->Name},
+                                 {"a", ValueJson(*d.Field, d.A)},
+                                 {"b", ValueJson(*d.Field, d.B)}});
+    return JsonOut(QJsonObject{{"a", JsonText(a)},
+                               {"b", JsonText(b)},
+                               {"equal", differences.empty()},
+                               {"differences", items}}) +
+           "\n";
 }

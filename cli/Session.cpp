@@ -3,15 +3,20 @@
 #include "Commands.h"
 #include "ErrorDisplay.h"
 #include "FactoryValues.h"
+#include "Interrupts.h"
 #include "PortDiagnosis.h"
 #include "PortNaming.h"
 
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <fcntl.h>
 #include <iostream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,12 +26,17 @@ const std::string SaveComplete = " Saving Complete";
 const std::string SaveFailed = " Save failed: UPS rejected ";
 const std::string InvalidValue = " Invalid value: ";
 const std::string CannotInitialize = "Cannot initialize COM port";
+const std::string UnexpectedReply = " Unexpected reply to ";
+const std::string ReadFailed = " Read failed: UPS rejected ";
 
 // A sequence ends on its own within a few seconds; this only guards against a
 // line that keeps trickling characters without ever ending a reply.
 constexpr int SequenceLimitMs = 30000;
 // The answer to the last save command comes after " Saving Complete".
 constexpr int LastReplyWaitMs = 1000;
+// Answers still due when a run ends are let in before the port closes, so
+// that none is left on the line for the next run.
+constexpr int DueReplyWaitMs = 2000;
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -52,6 +62,33 @@ std::string CommandMeaning(const std::string& command) {
 
 } // namespace
 
+std::optional<TFailure> FailureOfStatus(const std::string& status) {
+    if (StartsWith(status, UnexpectedReply)) {
+        const std::string rest = status.substr(UnexpectedReply.size());
+        const std::string command = rest.substr(0, rest.find(':'));
+        return TFailure{ExitNoReply,
+                        "the UPS answered " + command + " (" + CommandMeaning(command) +
+                            ") with a reply that does not fit it:" +
+                            rest.substr(std::min(rest.size(), command.size() + 1)) +
+                            "; nothing of it was taken. Is something else on the line?"};
+    }
+    if (StartsWith(status, ReadFailed)) {
+        const std::string command = status.substr(ReadFailed.size());
+        return TFailure{ExitRejected, "the UPS rejected the read of " + command + " (" +
+                                          CommandMeaning(command) + ") with \"NK\""};
+    }
+    if (StartsWith(status, SaveFailed)) {
+        const std::string command = status.substr(SaveFailed.size());
+        return TFailure{ExitRejected, "the UPS rejected " + command + "= (" +
+                                          CommandMeaning(command) +
+                                          ") with \"NK\"; the save went on with the rest"};
+    }
+    if (StartsWith(status, InvalidValue))
+        return TFailure{ExitUsage, "the save stopped at " + status.substr(InvalidValue.size()) +
+                                       ": its value cannot be sent; the commands before it were"};
+    return std::nullopt;
+}
+
 std::optional<TPortTarget> ResolvePort(const std::string& text) {
     if (text.size() == 4 && std::toupper(static_cast<unsigned char>(text[0])) == 'C' &&
         std::toupper(static_cast<unsigned char>(text[1])) == 'O' &&
@@ -75,9 +112,6 @@ TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progres
     ComPort1.SetAutoOpen(false);
     ComPort1.OnTriggerAvail = [this](TApdCustomComPort&, std::uint16_t count) { OnData(count); };
     FWindow.OnTimer = [this] { OnTick(); };
-    Link.OnReplyTaken = [this](const TSentCommand& answered, const std::string& line) {
-        OnReply(answered, line);
-    };
     FWindow.OnStatus = [this](const std::string& text) { OnStatus(text); };
     FWindow.OnErrorBox = [this](const std::string& text) {
         ErrorBoxText = text;
@@ -89,10 +123,32 @@ TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progres
     };
     // A failure inside a port notice reaches the application's error display.
     SetApplicationErrorDisplay([this](const std::string& message) { Fail(message); });
-    Link.InitializeLink();
+    Interrupts::WatchInEventLoop();
+    Interrupts::OnSignal = [this](int signal) { OnSignal(signal); };
+    Current = this;
+    NewLink();
 }
 
+void TUpsSession::NewLink() {
+    Link = std::make_unique<TLinkSequencer>(FWindow, Watched);
+    Link->ReplyWaitTicks = ReplyWaitTicks;
+    Link->OnReplyTaken = [this](const TSentCommand& answered, const std::string& line) {
+        OnReply(answered, line);
+    };
+    Link->InitializeLink();
+}
+
+TUpsSession* TUpsSession::Current = nullptr;
+
 TUpsSession::~TUpsSession() {
+    Close();
+    Interrupts::OnSignal = nullptr;
+    SetApplicationErrorDisplay(nullptr);
+    Current = nullptr;
+}
+
+void TUpsSession::Close() {
+    LetDueRepliesArrive();
     Progress(true);
     FWindow.SetTimerEnabled(false);
     ComPort1.OnTriggerAvail = nullptr;
@@ -101,8 +157,11 @@ TUpsSession::~TUpsSession() {
     } catch (const std::exception&) {
         // Closing a port that is going away anyway.
     }
-    SetApplicationErrorDisplay(nullptr);
     Log.FlushPartial();
+}
+
+void TUpsSession::CloseCurrent() {
+    if (Current) Current->Close();
 }
 
 void TUpsSession::Begin(TPhase phase) {
@@ -119,6 +178,7 @@ void TUpsSession::Begin(TPhase phase) {
 }
 
 void TUpsSession::RunLoop(int limitMs) {
+    Interrupts::Poll(); // a signal before the loop ran
     if (Done) return;
     QEventLoop loop;
     QTimer limit;
@@ -147,7 +207,7 @@ void TUpsSession::Fail(const std::string& what) {
 
 void TUpsSession::OnTick() {
     try {
-        Link.Timer1Timer();
+        Link->Timer1Timer();
     } catch (const std::exception& e) {
         Fail(e.what());
     }
@@ -156,15 +216,46 @@ void TUpsSession::OnTick() {
 
 void TUpsSession::OnData(int count) {
     try {
-        Link.ComPort1TriggerAvail(count);
+        Link->ComPort1TriggerAvail(count);
     } catch (const std::exception& e) {
         Fail(e.what());
     }
-    if (Phase == TPhase::AwaitLastReply && !Link.AwaitingReplies()) Finish();
+    if ((Phase == TPhase::AwaitLastReply || Phase == TPhase::Draining) && !Link->AwaitingReplies())
+        Finish();
+}
+
+void TUpsSession::LetDueRepliesArrive() {
+    if (SignalStop || !ComPort1.Open() || !Link->AwaitingReplies()) return;
+    struct stat st {};
+    if (stat(Port.Path.c_str(), &st) != 0) return; // the device went away
+    Begin(TPhase::Draining);
+    RunLoop(DueReplyWaitMs);
+    Phase = TPhase::Idle;
+}
+
+// A signal during a read, or before anything was sent, stops at once. A save
+// runs to its end, since a unit left halfway holds a mix of old and new
+// values; a second signal stops even that.
+void TUpsSession::OnSignal(int signal) {
+    const bool saving = Phase == TPhase::Saving || Phase == TPhase::AwaitLastReply;
+    if (saving && Interrupts::Count() == 1) {
+        Log.Note(Interrupts::Name(signal) + " received: the save goes on to its end");
+        Progress(true);
+        std::cerr << "orvix-ups: " << Interrupts::Name(signal)
+                  << ": the save goes on to its end (about 2 s); a second signal stops it at "
+                     "once\n";
+        return;
+    }
+    Log.Note(Interrupts::Name(signal) + " received: stopping at once");
+    SignalStop = true;
+    FWindow.SetTimerEnabled(false);
+    Finish();
 }
 
 // Each reply as the sequencer took it for the command it answers.
 void TUpsSession::OnReply(const TSentCommand& answered, const std::string& line) {
+    if (answered.Mode == TLinkMode::Saving && answered.Step >= 1 && answered.Step <= LastStep)
+        SaveReplies.emplace_back(SaveCommands[answered.Step], line);
     if (answered.Mode != TLinkMode::Reading || Phase != TPhase::Reading) return;
     if (answered.Step == 0) {
         Identification = line;
@@ -175,7 +266,8 @@ void TUpsSession::OnReply(const TSentCommand& answered, const std::string& line)
 }
 
 void TUpsSession::OnStatus(const std::string& text) {
-    if (StartsWith(text, CommunicationError)) {
+    if (StartsWith(text, CommunicationError) || StartsWith(text, UnexpectedReply) ||
+        StartsWith(text, ReadFailed)) {
         Finish();
         return;
     }
@@ -188,7 +280,7 @@ void TUpsSession::OnStatus(const std::string& text) {
             Finish();
         } else if (text == SaveComplete || StartsWith(text, SaveFailed)) {
             // The last command's answer is still to come when it was sent.
-            if (Link.AwaitingReplies()) {
+            if (Link->AwaitingReplies()) {
                 Phase = TPhase::AwaitLastReply;
                 if (Loop)
                     QTimer::singleShot(LastReplyWaitMs, Loop, [this] {
@@ -211,9 +303,9 @@ void TUpsSession::Progress(bool clear) {
         ProgressShown = false;
         return;
     }
-    const int step = Link.StepIndex;
+    const int step = Link->StepIndex;
     if (step < 0 || step > LastStep || Phase == TPhase::Idle) return;
-    const bool reading = Link.LinkMode == TLinkMode::Reading;
+    const bool reading = Link->LinkMode == TLinkMode::Reading;
     std::string what = reading ? std::string("reading ") + ReadCommands[step]
                                : std::string("writing ") + SaveCommands[step] + (step ? "=" : "");
     std::cerr << "\r\033[K" << what << " (" << step + 1 << "/" << LastStep + 1 << ")" << std::flush;
@@ -232,11 +324,51 @@ TFailure TUpsSession::NoReply(const std::string& detail) const {
                              "and that it is switched on"};
 }
 
+TFailure TUpsSession::Stopped(bool saving) const {
+    std::string message = "stopped by " + Interrupts::Name(Interrupts::First());
+    if (saving)
+        message += " during the save; the UPS took " + WrittenRegisters() +
+                   "; run orvix-ups read to see what it holds";
+    return {Interrupts::ExitCode(), message};
+}
+
+std::string TUpsSession::WrittenRegisters() const {
+    std::string taken;
+    for (const auto& [command, reply] : SaveReplies)
+        if (reply != "NK")
+            taken += (taken.empty() ? "" : ", ") + command + "= (" + CommandMeaning(command) + ")";
+    return taken.empty() ? "none of the \"=\" commands" : taken;
+}
+
+// A terminal whose exclusive mode a program left behind when it ended is held
+// by nobody: clear it rather than call the port busy.
+bool TUpsSession::ClearStaleExclusiveMode() {
+    if (!Watched.Refusal || !Watched.Refusal->Exclusive || Watched.Refusal->Pid ||
+        !Watched.Refusal->LockFile.empty() || FindPortHolder(Port.Path))
+        return false;
+    const int fd = open(Port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int exclusive = 0;
+    const bool cleared =
+        ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive && ioctl(fd, TIOCNXCL) == 0;
+    close(fd);
+    if (cleared)
+        Log.Note(Port.Path + " was left in exclusive mode with no process holding it; cleared");
+    return cleared;
+}
+
 TResult TUpsSession::Connect() {
     Begin(TPhase::Reading);
+    SaveReplies.clear();
+    Interrupts::Poll();
+    if (SignalStop) return Stopped(false);
     FWindow.SetPortItemIndex(Port.ComNumber - 1);
     try {
-        Link.LMDButton1Click();
+        Link->LMDButton1Click();
+        if (ErrorBoxText == CannotInitialize && ClearStaleExclusiveMode()) {
+            Begin(TPhase::Reading);
+            Link->LMDButton1Click();
+        }
     } catch (const std::exception& e) {
         // A failure the sequencer does not catch; the window would show it in a box.
         return TFailure{ExitPort,
@@ -247,18 +379,21 @@ TResult TUpsSession::Connect() {
                                                       Watched.Refusal)};
     Log.Note("connected to " + Where(Port));
     RunLoop(SequenceLimitMs);
-    return JudgeRead();
+    auto result = JudgeRead();
+    if (!result) Log.Note("identification " + Identification);
+    return result;
 }
 
 TResult TUpsSession::Read() {
     Begin(TPhase::Reading);
-    Link.LMDButton3Click();
+    Link->LMDButton3Click();
     RunLoop(SequenceLimitMs);
     return JudgeRead();
 }
 
 TResult TUpsSession::JudgeRead() {
     Phase = TPhase::Idle;
+    if (SignalStop) return Stopped(false);
     if (!FailureText.empty()) return NoReply(FailureText);
     if (!ErrorBoxText.empty()) return TFailure{ExitNoReply, ErrorBoxText};
     if (!MessageBoxText.empty()) {
@@ -270,6 +405,7 @@ TResult TUpsSession::JudgeRead() {
                             Identification + "\" (\"" + MessageBoxText + "\")"};
     }
     const std::string status = FWindow.Status();
+    if (auto f = FailureOfStatus(status)) return f;
     if (StartsWith(status, CommunicationError)) {
         std::string detail = status.substr(CommunicationError.size());
         while (!detail.empty() && detail.front() == ' ')
@@ -285,32 +421,35 @@ TResult TUpsSession::JudgeRead() {
     return std::nullopt;
 }
 
+TResult TUpsSession::ReadBack() {
+    if (Link->Connected) return Read();
+    // A failed line leaves the link waiting for answers that will not come;
+    // start afresh, as a new run would.
+    FWindow.SetTimerEnabled(false);
+    NewLink();
+    return Connect();
+}
+
 TResult TUpsSession::Save() {
     Begin(TPhase::Saving);
+    SaveReplies.clear();
     FLastReplyMissing = false;
-    Link.LMDButton4Click();
+    Link->LMDButton4Click();
     RunLoop(SequenceLimitMs);
     const bool awaited = Phase == TPhase::AwaitLastReply;
-    FLastReplyMissing = awaited && Link.AwaitingReplies();
+    FLastReplyMissing = awaited && Link->AwaitingReplies();
     TimedOut = TimedOut && !awaited;
     return JudgeSave();
 }
 
 TResult TUpsSession::JudgeSave() {
     Phase = TPhase::Idle;
+    if (SignalStop) return Stopped(true);
     if (!FailureText.empty()) return NoReply(FailureText);
     if (!ErrorBoxText.empty()) return TFailure{ExitNoReply, ErrorBoxText};
     const std::string status = FWindow.Status();
     if (StartsWith(status, CommunicationError)) return NoReply("during the save");
-    if (StartsWith(status, SaveFailed)) {
-        const std::string command = status.substr(SaveFailed.size());
-        return TFailure{ExitRejected, "the UPS rejected " + command + "= (" +
-                                          CommandMeaning(command) +
-                                          ") with \"NK\"; the save went on with the rest"};
-    }
-    if (StartsWith(status, InvalidValue))
-        return TFailure{ExitUsage, "the save stopped at " + status.substr(InvalidValue.size()) +
-                                       ": its value cannot be sent; the commands before it were"};
+    if (auto f = FailureOfStatus(status)) return f;
     if (TimedOut || (status != SaveComplete))
         return NoReply("the save did not end within " + std::to_string(SequenceLimitMs / 1000) +
                        " s");
@@ -319,7 +458,7 @@ TResult TUpsSession::JudgeSave() {
 
 TResult TUpsSession::Factory(int rated) {
     Begin(TPhase::Idle);
-    if (!Link.EnterReadingIfConnected()) return TFailure{ExitNoReply, ErrorBoxText};
+    if (!Link->EnterReadingIfConnected()) return TFailure{ExitNoReply, ErrorBoxText};
     ApplyFactoryValues(FWindow, rated);
     return std::nullopt;
 }

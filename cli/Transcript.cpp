@@ -48,13 +48,18 @@ bool TTranscript::Open(const std::string& path, std::string& error) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
+    Path = path;
     return true;
 }
 
 void TTranscript::Line(char direction, const std::string& text) {
     if (!File) return;
-    std::fprintf(File, "%s %c %s\n", Timestamp().c_str(), direction, text.c_str());
-    std::fflush(File); // a run that is cut short keeps what went before
+    errno = 0;
+    const bool written =
+        std::fprintf(File, "%s %c %s\n", Timestamp().c_str(), direction, text.c_str()) >= 0;
+    // A run that is cut short keeps what went before.
+    if ((std::fflush(File) != 0 || !written) && Lost.empty())
+        Lost = Path + ": " + std::strerror(errno ? errno : EIO);
 }
 
 void TTranscript::Note(const std::string& text) {

@@ -23,9 +23,14 @@ class TTranscript {
     // Writes what came after the last LF, if anything.
     void FlushPartial();
 
+    // A line could not be written (a full disk, /dev/full): why, with the
+    // file's name; empty while every line went out.
+    const std::string& LostReason() const { return Lost; }
+
   private:
     void Line(char direction, const std::string& text);
 
     std::FILE* File = nullptr;
     std::string Pending;
+    std::string Path, Lost;
 };

@@ -1,5 +1,6 @@
 #include "WritePlan.h"
 
+#include "Arguments.h"
 #include "HeadlessWindow.h"
 #include "Json.h"
 #include "NumberText.h"
@@ -12,7 +13,15 @@ const char* const Sounds[] = {"backup_warning_sound", "overload_warning_sound",
 std::optional<std::string> Collect(const std::string& name, const std::string& text, int rated,
                                    bool anyLimit, TChangeSet& out) {
     const TFieldDef* field = FindField(name);
-    if (!field) return "unknown setting \"" + name + "\"; the settings are: " + WritableNames();
+    if (!field) {
+        std::vector<std::string> names;
+        for (const auto& f : Fields())
+            if (f.Writable) names.emplace_back(f.Name);
+        const std::string close = Closest(name, names);
+        return "unknown setting \"" + name + "\"" +
+               (close.empty() ? "" : "; did you mean " + close + "?") +
+               " The settings are: " + WritableNames();
+    }
     if (!field->Writable) return name + " is read only";
     std::string error;
     const auto value = ParseValue(*field, text, error);
@@ -60,13 +69,30 @@ std::optional<std::string> CollectFile(const std::string& path, int rated, bool 
     out.Explicit = false;
     std::vector<std::pair<std::string, std::string>> members;
     std::string error;
-    if (!ReadSettingsFile(path, members, error)) return error;
+    TFileContext context;
+    if (!ReadSettingsFile(path, members, context, error)) return error;
     for (const auto& [name, text] : members) {
         const TFieldDef* field = FindField(name);
         if (name == "registers" || (field && !field->Writable)) continue; // this unit's own
         if (auto refusal = Collect(name, text, rated, anyLimit, out)) return path + ": " + *refusal;
     }
     if (out.Changes.empty()) return path + ": no writable setting in it";
+    return std::nullopt;
+}
+
+std::optional<std::string> SettingsFromFile(const std::string& path, TUnitSettings& out) {
+    std::vector<std::pair<std::string, std::string>> members;
+    std::string error;
+    TFileContext context;
+    if (!ReadSettingsFile(path, members, context, error)) return error;
+    out.Identification = context.Identification;
+    for (const auto& [name, text] : members) {
+        const TFieldDef* field = FindField(name);
+        if (!field) continue; // registers, or a name of a later version
+        const auto value = ParseValue(*field, text, error);
+        if (!value) return path + ": " + error;
+        out[*field] = value;
+    }
     return std::nullopt;
 }
 

@@ -28,6 +28,9 @@ std::optional<std::string> CollectSets(const std::vector<std::string>& sets, int
 std::optional<std::string> CollectFile(const std::string& path, int rated, bool anyLimit,
                                        TChangeSet& out);
 
+// Every known setting of a saved file, for comparing; the error says why not.
+std::optional<std::string> SettingsFromFile(const std::string& path, TUnitSettings& out);
+
 // Against the unit as read: refuses what it cannot take, and drops (with a
 // note) what a clone cannot carry onto it.
 std::optional<std::string> FitToUnit(const TUnitSettings& before, TChangeSet& set,

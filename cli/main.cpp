@@ -1,5 +1,6 @@
 // orvix-ups: the command-line tool over the utility's protocol core and link.
 #include "Actions.h"
+#include "Interrupts.h"
 #include "Session.h"
 
 #include <QCoreApplication>
@@ -22,10 +23,22 @@ int main(int argc, char** argv) {
         return ExitOk;
     case TCommand::Ports:
         return RunPorts(a);
+    case TCommand::Settings:
+        return RunSettings(a);
     default:
         break;
     }
+    Interrupts::Install();
     // The port's notices and the 200 ms timer need an event loop.
     QCoreApplication app(argc, argv);
-    return a.Command == TCommand::Read ? RunRead(a) : RunWrite(a);
+    switch (a.Command) {
+    case TCommand::Read:
+        return RunRead(a);
+    case TCommand::Get:
+        return RunGet(a);
+    case TCommand::Diff:
+        return RunDiff(a);
+    default:
+        return RunWrite(a);
+    }
 }

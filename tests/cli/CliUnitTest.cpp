@@ -1,10 +1,15 @@
 // The settings-by-name mapping both ways, value refusals and argument errors.
 #include "Arguments.h"
 #include "HeadlessWindow.h"
+#include "Report.h"
 #include "Session.h"
 #include "Settings.h"
 #include "WritePlan.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -181,6 +186,13 @@ TEST(Arguments, MistakesAreNamed) {
         {{"write", "--port", "COM1", "--rated", "230", "--set", "a=1", "--from", "f"},
          "either --set"},
         {{"factory", "--port", "COM1"}, "needs --rated"},
+        {{"wrte"}, "did you mean write?"},
+        {{"read", "-p", "COM1", "--jsn"}, "did you mean --json?"},
+        {{"read", "-p", "COM1", "-x"}, "unknown option -x"},
+        {{"read", "-p", "COM1", "--reply-wait", "100"}, "from 200 to 60000"},
+        {{"read", "-p", "COM1", "--reply-wait", "1e3"}, "from 200 to 60000"},
+        {{"read", "-p", "COM1", "-jp"}, "-p needs a value of its own"},
+        {{"read", "-p", "COM1", "--force"}, "--force does not go with read"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.Message);
@@ -200,6 +212,63 @@ TEST(Arguments, MistakesAreNamed) {
     EXPECT_EQ(a.Sets, (std::vector<std::string>{"upper_limit_v=300", "fault_alarm_delay=no"}));
     EXPECT_TRUE(a.NoVerify && a.Json && !a.AnyLimit);
     EXPECT_EQ(a.LogFile, "t.log");
+    // Short options, a value run on, and flags run together.
+    const TArguments b = ParseArguments(
+        {"factory", "-pCOM3", "-r", "100", "-jq", "--force", "--dry-run", "--reply-wait=1000"});
+    EXPECT_EQ(b.Port, "COM3");
+    EXPECT_EQ(b.Rated, 100);
+    EXPECT_TRUE(b.Json && b.Quiet && b.Force && b.DryRun);
+    EXPECT_EQ(b.ReplyWaitMs, 1000);
+}
+
+// The listing shows what a write takes: every name, and the limit choices per rated voltage.
+TEST(Settings, TheListingHasEveryNameAndTheLimitChoices) {
+    const QJsonArray all = QJsonDocument::fromJson(SettingsListing(0, true).c_str()).array();
+    ASSERT_EQ(all.size(), static_cast<qsizetype>(Fields().size()));
+    for (const auto& f : Fields()) {
+        SCOPED_TRACE(f.Name);
+        const auto it = std::find_if(all.begin(), all.end(), [&](const QJsonValue& v) {
+            return v.toObject()["name"].toString() == f.Name;
+        });
+        ASSERT_NE(it, all.end());
+        const QJsonObject o = it->toObject();
+        EXPECT_EQ(o["writable"].toBool(), f.Writable);
+        EXPECT_FALSE(o["maps_to"].toString().isEmpty());
+        for (int rated : {100, 110, 220, 230, 240}) {
+            if (f.Kind != TFieldKind::Volts) continue;
+            std::vector<int> choices;
+            for (const auto& v : o["choices"][QString::number(rated)].toArray())
+                choices.push_back(v.toInt());
+            EXPECT_EQ(choices, LimitChoices(f.Control == 1, rated)) << rated;
+        }
+    }
+    const std::string table = SettingsListing(240, false);
+    EXPECT_NE(table.find("240 V: 276, 288, 300 "), std::string::npos) << table;
+    EXPECT_EQ(table.find("230 V"), std::string::npos) << table;
+}
+
+TEST(Session, StatusesOfAFailedSequenceAreJudged) {
+    const struct {
+        const char* Status;
+        int Exit; // -1: no failure
+        const char* Message;
+    } table[] = {
+        {" Unexpected reply to R5: \"1111\"", ExitNoReply,
+         "answered R5 (upper_limit_v) with a reply that does not fit it: \"1111\""},
+        {" Read failed: UPS rejected R31", ExitRejected, "rejected the read of R31 (biweekly"},
+        {" Save failed: UPS rejected R4", ExitRejected, "rejected R4= (lower_limit_v)"},
+        {" Invalid value: MaskEdit1", ExitUsage, "the save stopped at MaskEdit1"},
+        {" Reading data from UPS completed", -1, ""},
+        {" Saving Complete", -1, ""},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Status);
+        const auto f = FailureOfStatus(row.Status);
+        ASSERT_EQ(f.has_value(), row.Exit >= 0);
+        if (!f) continue;
+        EXPECT_EQ(f->Exit, row.Exit);
+        EXPECT_NE(f->Message.find(row.Message), std::string::npos) << f->Message;
+    }
 }
 
 TEST(Arguments, PortsAreComNamesOrDevicePaths) {

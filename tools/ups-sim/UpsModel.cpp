@@ -47,6 +47,8 @@ bool TUpsModel::Rejected(const std::string& command) const {
 }
 
 std::string TUpsModel::Answer(const std::string& command) {
+    if (const auto fixed = Options.Replies.find(command); fixed != Options.Replies.end())
+        return fixed->second;
     if (Rejected(command)) return "NK";
     if (command == "V?") {
         if (Options.ShortId) return "ORVIX";

@@ -9,6 +9,7 @@ struct TUpsOptions {
     bool ShortId = false;
     std::set<std::string> RejectCommands; // "R4=" rejects every write to R4, "TD" a read of TD
     bool IgnoreWrites = false;            // "OK" to every valid write, values kept
+    std::map<std::string, std::string> Replies; // a command answered with a fixed text instead
 };
 
 class TUpsModel {

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <poll.h>
 #include <pty.h>
 #include <random>
@@ -43,6 +44,10 @@ command line it receives.
   --garbage N         send N random printable bytes before each reply
   --split             write each reply in two parts, 50 ms apart
   --nk CMD            answer "NK" to CMD; "R4=" means every write to R4 (repeatable)
+  --reply CMD=TEXT    answer the command line CMD with TEXT instead: another
+                      register's reply, or an empty line ("--reply R5=") (repeatable)
+  --long-reply CMD=N  answer CMD with N characters and no line end; N 0 is
+                      silence ("--long-reply TD=5=0") (repeatable)
   --ignore-writes     answer "OK" to "=" writes but keep the old values
   --hangup-after N    close the terminal after N commands, as if the cable was pulled
   --no-lf             end replies with CR only
@@ -68,6 +73,7 @@ struct TConfig {
     bool Silent = false, Split = false, NoLf = false;
     int Noise = 0, Garbage = 0;
     long HangupAfter = -1;
+    std::map<std::string, long> LongReplies; // command -> characters sent without a line end
     TUpsOptions Ups;
 };
 
@@ -124,7 +130,17 @@ TConfig ParseArguments(int argc, char** argv) {
             c.Split = true;
         else if (a == "--nk")
             c.Ups.RejectCommands.insert(value());
-        else if (a == "--hangup-after")
+        else if (a == "--reply" || a == "--long-reply") {
+            const std::string item = value();
+            // The last "=": the command may be a write ("R4=0730=" answers it with nothing).
+            const auto eq = item.rfind('=');
+            if (eq == std::string::npos || eq == 0) Fail(a + " takes CMD=TEXT, not " + item);
+            const std::string command = item.substr(0, eq), text = item.substr(eq + 1);
+            if (a == "--reply")
+                c.Ups.Replies[command] = text;
+            else
+                c.LongReplies[command] = Number(text.c_str(), "--long-reply");
+        } else if (a == "--hangup-after")
             c.HangupAfter = Number(value(), "--hangup-after");
         else if (a == "--no-lf")
             c.NoLf = true;
@@ -190,7 +206,11 @@ class TSimulator {
     bool Command(const std::string& line) {
         Log('<', line);
         ++Commands;
-        if (!Config.Silent) Reply(Ups.Answer(line));
+        if (const auto n = Config.LongReplies.find(line); n != Config.LongReplies.end()) {
+            Log('>', std::to_string(n->second) + " characters without a line end");
+            Send(std::string(static_cast<std::size_t>(n->second), '1'));
+        } else if (!Config.Silent)
+            Reply(Ups.Answer(line));
         if (Config.HangupAfter >= 0 && Commands >= Config.HangupAfter) return false;
         return true;
     }
