@@ -40,6 +40,10 @@ TestPty::TestPty(int comNumber) : ComNumber(comNumber), Socket(INVALID_SOCKET) {
     int size = 4096, one = 1;
     setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof size);
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    // Send gives up on a port that takes nothing, as on Linux: a test fails, never hangs.
+    const DWORD sendTimeoutMs = 30000;
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeoutMs),
+               sizeof sendTimeoutMs);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<u_short>(std::atoi(port)));
