@@ -4,6 +4,8 @@
 #include "NumberText.h"
 #include "VoltageClass.h"
 
+#include <algorithm>
+
 TLinkSequencer::TLinkSequencer(ISettingsWindow& window, IComPort& port)
     : Window(window), Port(port) {}
 
@@ -215,9 +217,10 @@ bool TLinkSequencer::HoldForEarlierReplies() {
 }
 
 // The step's command goes out once, and again only after a tick in which no
-// character arrived: a reply on its way needs no second command.
+// character arrived (the tick before a step's wait runs out): a reply on its
+// way needs no second command, and a longer wait repeats later.
 bool TLinkSequencer::RepeatDue() const {
-    return Ledger.Empty() || NoReplyTicks >= 2;
+    return Ledger.Empty() || NoReplyTicks >= std::max(2, ReplyWaitTicks - 1);
 }
 
 void TLinkSequencer::SendStepCommand(const std::string& command) {
