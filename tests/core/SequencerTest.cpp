@@ -522,3 +522,33 @@ TEST_F(Sequencer, LimitsOfAnotherVoltageClassAreSavedOnlyAfterAYes) {
     EXPECT_TRUE(W.Boxes.empty());
     EXPECT_TRUE(W.TimerOn);
 }
+
+// A longer wait repeats a command one tick before it runs out, not every two
+// ticks: a slow UPS gets each command twice, not four times.
+TEST(SequencerWait, ALongerReplyWaitRepeatsLater) {
+    for (const auto& [wait, repeatTick, errorTick] :
+         std::vector<std::tuple<int, int, int>>{{3, 2, 3}, {5, 4, 5}, {1, 2, 1}}) {
+        SCOPED_TRACE(wait);
+        FakeWindow w;
+        FakePort p;
+        TLinkSequencer l{w, p};
+        l.InitializeLink();
+        w.PortIndex = 0;
+        l.ReplyWaitTicks = wait;
+        l.LMDButton1Click();
+        int tick = 0;
+        std::vector<int> sentAt;
+        while (w.TimerOn && tick < 20) {
+            const auto before = p.Sent.size();
+            l.Timer1Timer();
+            ++tick;
+            if (p.Sent.size() > before) sentAt.push_back(tick);
+        }
+        EXPECT_EQ(tick, errorTick);
+        EXPECT_EQ(w.Status, "Communication error !");
+        EXPECT_EQ(sentAt.front(), 1);
+        if (errorTick >= repeatTick) {
+            EXPECT_EQ(sentAt.at(1), repeatTick);
+        }
+    }
+}
