@@ -21,7 +21,7 @@ _orvix_ups_options() {
     factory) echo "$talk --rated -r --no-verify --dry-run --force --json -j" ;;
     settings) echo "--rated -r --json -j" ;;
     get) echo "$talk" ;;
-    diff) echo "$talk --rated -r --json -j" ;;
+    diff) echo "--port -p --reply-wait --quiet -q --json -j" ;;
     esac
 }
 
