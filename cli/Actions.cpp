@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <unistd.h>
 
@@ -104,15 +105,10 @@ std::optional<std::string> ClassRefusal(const THeadlessWindow& window,
     const TNumberText upper = ParseNumberText(window.EditText(1));
     const TNumberText lower = ParseNumberText(window.EditText(2));
     const auto held = before["upper_limit_v"];
-    if (!upper.Ok || !lower.Ok || !VoltageClassMismatch(upper.Value, lower.Value, held))
-        return std::nullopt;
-    const TVoltageClass up = VoltageClassOf(upper.Value), low = VoltageClassOf(lower.Value);
-    return "the limits to write (" + std::to_string(upper.Value) + " V / " +
-           std::to_string(lower.Value) + " V) " +
-           (up == low ? "suit a " + VoltageClassText(up) + " UPS"
-                      : "mix the limits of both kinds of UPS") +
-           ", but this UPS holds the limits of a " + VoltageClassText(VoltageClassOf(*held)) +
-           " UPS (upper limit " + std::to_string(*held) + " V)";
+    if (!upper.Ok || !lower.Ok) return std::nullopt;
+    const auto conflict = VoltageClassMismatch(upper.Value, lower.Value, held);
+    if (!conflict) return std::nullopt;
+    return "the limits to write " + *conflict + " (upper limit " + std::to_string(*held) + " V)";
 }
 
 } // namespace
@@ -129,16 +125,25 @@ int RunPorts(const TArguments& a) {
     return Report(none, ExitOk, "");
 }
 
-int RunRead(const TArguments& a) {
-    TTranscript log;
+// Connects and reads the unit, then prints what print makes of its settings;
+// a failure anywhere is reported with its exit code.
+static int
+ReadAndPrint(const TArguments& a, TTranscript& log,
+             const std::function<std::string(const TUnitSettings&, const TPortTarget&)>& print) {
     std::optional<TPortTarget> port;
     if (auto f = Prepare(a, port, log)) return Report(log, *f);
     TUpsSession session(*port, log, ShowProgress(a));
     Configure(session, a);
     if (auto f = session.Connect()) return Report(log, *f);
-    const TUnitSettings s = session.Settings();
-    Print(log, a.Json ? SettingsJson(s, port->Name) + "\n" : SettingsTable(s));
+    Print(log, print(session.Settings(), *port));
     return Report(log, ExitOk, "");
+}
+
+int RunRead(const TArguments& a) {
+    TTranscript log;
+    return ReadAndPrint(a, log, [&](const TUnitSettings& s, const TPortTarget& port) {
+        return a.Json ? SettingsJson(s, port.Name) + "\n" : SettingsTable(s);
+    });
 }
 
 int RunWrite(const TArguments& a) {
@@ -249,17 +254,12 @@ int RunGet(const TArguments& a) {
         }
         fields.push_back(f);
     }
-    std::optional<TPortTarget> port;
-    if (auto f = Prepare(a, port, log)) return Report(log, *f);
-    TUpsSession session(*port, log, ShowProgress(a));
-    Configure(session, a);
-    if (auto f = session.Connect()) return Report(log, *f);
-    const TUnitSettings s = session.Settings();
-    std::string out;
-    for (const TFieldDef* f : fields)
-        out += (f->Kind == TFieldKind::Text ? s.Identification : FormatValue(*f, s[*f])) + "\n";
-    Print(log, out);
-    return Report(log, ExitOk, "");
+    return ReadAndPrint(a, log, [&](const TUnitSettings& s, const TPortTarget&) {
+        std::string out;
+        for (const TFieldDef* f : fields)
+            out += (f->Kind == TFieldKind::Text ? s.Identification : FormatValue(*f, s[*f])) + "\n";
+        return out;
+    });
 }
 
 int RunDiff(const TArguments& a) {

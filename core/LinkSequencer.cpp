@@ -107,8 +107,8 @@ bool TLinkSequencer::LimitsSuitTheUnit() {
     const TNumberText upper = ParseNumberText(Window.EditText(1));
     const TNumberText lower = ParseNumberText(Window.EditText(2));
     if (!upper.Ok || !lower.Ok) return true; // the save itself refuses such a value
-    const auto question = VoltageClassMismatch(upper.Value, lower.Value, HeldUpperLimit);
-    return !question || Window.AskYesNo(*question);
+    const auto conflict = VoltageClassMismatch(upper.Value, lower.Value, HeldUpperLimit);
+    return !conflict || Window.AskYesNo("The limits to save " + *conflict + ". Save anyway?");
 }
 
 bool TLinkSequencer::EnterReadingIfConnected() {

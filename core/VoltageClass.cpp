@@ -19,6 +19,6 @@ std::optional<std::string> VoltageClassMismatch(int upperToSave, int lowerToSave
         "(" + std::to_string(upperToSave) + " V / " + std::to_string(lowerToSave) + " V)";
     const std::string suit = upper == lower ? "suit a " + VoltageClassText(upper) + " UPS"
                                             : "mix the limits of both kinds of UPS";
-    return "The limits to save " + limits + " " + suit + ", but this UPS holds the limits of a " +
-           VoltageClassText(held) + " UPS. Save anyway?";
+    return limits + " " + suit + ", but this UPS holds the limits of a " + VoltageClassText(held) +
+           " UPS";
 }

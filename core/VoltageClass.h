@@ -12,7 +12,8 @@ TVoltageClass VoltageClassOf(int limitVolts);
 // "100–110 V" or "220–240 V".
 std::string VoltageClassText(TVoltageClass voltageClass);
 
-// The question to ask before limits of another class than the unit's upper
-// limit are saved; none when they fit (or the unit's upper limit is unknown).
+// Why limits of another class than the unit's upper limit must not simply be
+// written, as "(124 V / 80 V) suit a 100–110 V UPS, but this UPS holds the
+// limits of a 220–240 V UPS"; none when they fit (or the upper limit is unknown).
 std::optional<std::string> VoltageClassMismatch(int upperToSave, int lowerToSave,
                                                 std::optional<int> heldUpper);
