@@ -100,13 +100,11 @@ void Configure(TUpsSession& session, const TArguments& a) {
 }
 
 // Limits of one voltage class written into a unit of the other.
-std::optional<std::string> ClassRefusal(const THeadlessWindow& window,
-                                        const TUnitSettings& before) {
-    const TNumberText upper = ParseNumberText(window.EditText(1));
-    const TNumberText lower = ParseNumberText(window.EditText(2));
-    const auto held = before["upper_limit_v"];
-    if (!upper.Ok || !lower.Ok) return std::nullopt;
-    const auto conflict = VoltageClassMismatch(upper.Value, lower.Value, held);
+std::optional<std::string> ClassRefusal(const TUpsSettings& toSave, const TUpsSettings& before) {
+    const auto upper = toSave[TSettingId::UpperLimit], lower = toSave[TSettingId::LowerLimit];
+    const auto held = before[TSettingId::UpperLimit];
+    if (!upper || !lower) return std::nullopt;
+    const auto conflict = VoltageClassMismatch(*upper, *lower, held);
     if (!conflict) return std::nullopt;
     return "the limits to write " + *conflict + " (upper limit " + std::to_string(*held) + " V)";
 }
@@ -129,7 +127,7 @@ int RunPorts(const TArguments& a) {
 // a failure anywhere is reported with its exit code.
 static int
 ReadAndPrint(const TArguments& a, TTranscript& log,
-             const std::function<std::string(const TUnitSettings&, const TPortTarget&)>& print) {
+             const std::function<std::string(const TUpsSettings&, const TPortTarget&)>& print) {
     std::optional<TPortTarget> port;
     if (auto f = Prepare(a, port, log)) return Report(log, *f);
     TUpsSession session(*port, log, ShowProgress(a));
@@ -141,7 +139,7 @@ ReadAndPrint(const TArguments& a, TTranscript& log,
 
 int RunRead(const TArguments& a) {
     TTranscript log;
-    return ReadAndPrint(a, log, [&](const TUnitSettings& s, const TPortTarget& port) {
+    return ReadAndPrint(a, log, [&](const TUpsSettings& s, const TPortTarget& port) {
         return a.Json ? SettingsJson(s, port.Name) + "\n" : SettingsTable(s);
     });
 }
@@ -174,20 +172,18 @@ int RunWrite(const TArguments& a) {
             if (!a.Quiet) std::cerr << "orvix-ups: " << note << "\n";
         }
         for (const auto& c : changes.Changes)
-            ApplyToWindow(session.Window(), *c.Field, c.Value);
+            session.Model()[*c.Field] = c.Value;
     }
-    if (auto unsendable = UnsendableValue(session.Window()))
+    if (auto unsendable = UnsendableValue(session.Model()))
         return Report(log, ExitUsage, *unsendable + "; nothing was written");
-    if (auto mismatch = ClassRefusal(session.Window(), report.Before)) {
+    if (auto mismatch = ClassRefusal(session.Model(), report.Before)) {
         if (!a.Force)
             return Report(log, ExitUsage,
                           *mismatch + "; nothing was written (--force writes them anyway)");
         log.Note("--force: " + *mismatch);
         if (!a.Quiet) std::cerr << "orvix-ups: --force: " << *mismatch << "\n";
     }
-    const TUnitSettings held =
-        SettingsFromWindow(session.Window(), report.Before.Identification, report.Before.Registers);
-    report.Written = ExpectedAfterSave(held, report.Before);
+    report.Written = ExpectedAfterSave(session.Model(), report.Before);
     auto print = [&] { Print(log, a.Json ? WriteJson(report) + "\n" : WriteTable(report)); };
     if (a.DryRun) {
         print();
@@ -239,12 +235,12 @@ int RunWrite(const TArguments& a) {
 
 int RunGet(const TArguments& a) {
     TTranscript log;
-    std::vector<const TFieldDef*> fields;
+    std::vector<const TSettingDef*> fields;
     std::vector<std::string> names;
-    for (const auto& f : Fields())
+    for (const auto& f : SettingTable())
         names.emplace_back(f.Name);
     for (const auto& name : a.Names) {
-        const TFieldDef* f = FindField(name);
+        const TSettingDef* f = FindSetting(name);
         if (!f) {
             const std::string close = Closest(name, names);
             return Report(log, ExitUsage,
@@ -254,17 +250,17 @@ int RunGet(const TArguments& a) {
         }
         fields.push_back(f);
     }
-    return ReadAndPrint(a, log, [&](const TUnitSettings& s, const TPortTarget&) {
+    return ReadAndPrint(a, log, [&](const TUpsSettings& s, const TPortTarget&) {
         std::string out;
-        for (const TFieldDef* f : fields)
-            out += (f->Kind == TFieldKind::Text ? s.Identification : FormatValue(*f, s[*f])) + "\n";
+        for (const TSettingDef* f : fields)
+            out += (f->Kind == TSettingKind::Text ? s.Identification : FormatValue(*f, s[*f])) + "\n";
         return out;
     });
 }
 
 int RunDiff(const TArguments& a) {
     TTranscript log;
-    TUnitSettings sides[2];
+    TUpsSettings sides[2];
     for (int i = 0; i < 2; ++i) {
         const auto& side = a.Sides[static_cast<std::size_t>(i)];
         if (!side.Port) {

@@ -1,6 +1,6 @@
 #pragma once
 // Why a serial device cannot be opened, in words that say what to do.
-#include "PosixPortHolder.h"
+#include "PortHolder.h"
 
 #include <optional>
 #include <string>

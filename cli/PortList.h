@@ -3,7 +3,7 @@
 // Nothing here opens a device that another program holds, and real serial
 // hardware is opened only when sysfs cannot say whether a ttyS has a UART
 // (an open toggles its DTR and RTS lines).
-#include "PosixPortHolder.h"
+#include "PortHolder.h"
 
 #include <optional>
 #include <string>

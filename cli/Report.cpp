@@ -9,20 +9,20 @@
 
 namespace {
 
-std::string Shown(const TFieldDef& f, const std::optional<int>& v) {
+std::string Shown(const TSettingDef& f, const std::optional<int>& v) {
     return v ? FormatValue(f, v) : "-";
 }
 
-QJsonValue ValueJson(const TFieldDef& f, const std::optional<int>& v) {
+QJsonValue ValueJson(const TSettingDef& f, const std::optional<int>& v) {
     if (!v) return QJsonValue::Null;
-    if (f.Kind == TFieldKind::Flag) return *v != 0;
+    if (f.Kind == TSettingKind::Flag) return *v != 0;
     return *v;
 }
 
-QJsonObject SettingsObject(const TUnitSettings& s) {
+QJsonObject SettingsObject(const TUpsSettings& s) {
     QJsonObject o;
-    for (const auto& f : Fields())
-        o[f.Name] = f.Kind == TFieldKind::Text ? JsonBytes(s.Identification) : ValueJson(f, s[f]);
+    for (const auto& f : SettingTable())
+        o[f.Name] = f.Kind == TSettingKind::Text ? JsonBytes(s.Identification) : ValueJson(f, s[f]);
     QJsonObject registers;
     for (const auto& [name, text] : s.Registers)
         registers[QString::fromStdString(name)] = JsonBytes(text);
@@ -30,9 +30,9 @@ QJsonObject SettingsObject(const TUnitSettings& s) {
     return o;
 }
 
-QJsonObject WritableObject(const TUnitSettings& s) {
+QJsonObject WritableObject(const TUpsSettings& s) {
     QJsonObject o;
-    for (const auto& f : Fields())
+    for (const auto& f : SettingTable())
         if (f.Writable) o[f.Name] = ValueJson(f, s[f]);
     return o;
 }
@@ -56,7 +56,7 @@ std::string Aligned(const std::vector<std::vector<std::string>>& rows) {
 
 } // namespace
 
-std::string SettingsJson(const TUnitSettings& s, const std::string& port) {
+std::string SettingsJson(const TUpsSettings& s, const std::string& port) {
     QJsonObject o = SettingsObject(s);
     o["format"] = SettingsFormat;
     o["tool"] = QString::fromLatin1("orvix-ups " ORVIX_VERSION);
@@ -65,10 +65,10 @@ std::string SettingsJson(const TUnitSettings& s, const std::string& port) {
     return JsonOut(o);
 }
 
-std::string SettingsTable(const TUnitSettings& s) {
+std::string SettingsTable(const TUpsSettings& s) {
     std::vector<std::vector<std::string>> rows;
-    for (const auto& f : Fields())
-        rows.push_back({f.Name, f.Kind == TFieldKind::Text ? s.Identification : Shown(f, s[f])});
+    for (const auto& f : SettingTable())
+        rows.push_back({f.Name, f.Kind == TSettingKind::Text ? s.Identification : Shown(f, s[f])});
     std::string registers;
     for (const auto& [name, text] : s.Registers)
         registers += (registers.empty() ? "" : "  ") + name + " " + text;
@@ -99,7 +99,7 @@ std::string WriteTable(const TWriteReport& r) {
     std::vector<std::vector<std::string>> rows = {
         {"setting", "before", r.DryRun ? "to write" : "written"}};
     if (r.ReadBack) rows[0].push_back("read back");
-    for (const auto& f : Fields()) {
+    for (const auto& f : SettingTable()) {
         if (!f.Writable) continue;
         std::vector<std::string> row = {f.Name, Shown(f, r.Before[f]), Shown(f, r.Written[f])};
         if (r.ReadBack) row.push_back(Shown(f, (*r.ReadBack)[f]));
@@ -143,16 +143,16 @@ const char* MapsTo(const std::string& name) {
     return "";
 }
 
-const char* TypeName(TFieldKind kind) {
+const char* TypeName(TSettingKind kind) {
     switch (kind) {
-    case TFieldKind::Text:
+    case TSettingKind::Text:
         return "text";
-    case TFieldKind::Volts:
+    case TSettingKind::Volts:
         return "volts";
-    case TFieldKind::Integer:
-    case TFieldKind::Hertz:
+    case TSettingKind::Integer:
+    case TSettingKind::Hertz:
         return "integer";
-    case TFieldKind::Flag:
+    case TSettingKind::Flag:
         break;
     }
     return "boolean";
@@ -182,17 +182,17 @@ std::string SettingsListing(int rated, bool json) {
     QJsonArray items;
     std::vector<std::vector<std::string>> rows = {
         {"name", "type", "values", "unit", "writable", "maps to"}};
-    for (const auto& f : Fields()) {
+    for (const auto& f : SettingTable()) {
         QJsonObject o{{"name", f.Name},
                       {"type", TypeName(f.Kind)},
                       {"unit", JsonText(UnitName(f.Name), true)},
                       {"writable", f.Writable},
                       {"maps_to", MapsTo(f.Name)}};
         std::string values;
-        if (f.Kind == TFieldKind::Volts) {
+        if (f.Kind == TSettingKind::Volts) {
             QJsonObject choices;
             for (int r : rateds) {
-                const auto c = LimitChoices(f.Control == 1, r);
+                const auto c = LimitChoices(f.Id == TSettingId::UpperLimit, r);
                 choices[QString::number(r)] = QJsonArray::fromVariantList([&] {
                     QVariantList l;
                     for (int v : c)
@@ -203,11 +203,11 @@ std::string SettingsListing(int rated, bool json) {
             }
             o["choices"] = choices;
             values += " (--any-limit: 0-" + std::to_string(f.Max) + ")";
-        } else if (f.Kind == TFieldKind::Integer || f.Kind == TFieldKind::Hertz) {
+        } else if (f.Kind == TSettingKind::Integer || f.Kind == TSettingKind::Hertz) {
             o["min"] = f.Min;
             o["max"] = f.Max;
             values = std::to_string(f.Min) + "-" + std::to_string(f.Max);
-        } else if (f.Kind == TFieldKind::Flag) {
+        } else if (f.Kind == TSettingKind::Flag) {
             values = "true, false";
         }
         items.append(o);
@@ -218,10 +218,10 @@ std::string SettingsListing(int rated, bool json) {
     return json ? JsonOut(items) + "\n" : Aligned(rows);
 }
 
-std::vector<TDifference> Differences(const TUnitSettings& a, const TUnitSettings& b) {
+std::vector<TDifference> Differences(const TUpsSettings& a, const TUpsSettings& b) {
     std::vector<TDifference> out;
-    for (const auto& f : Fields())
-        if (f.Kind != TFieldKind::Text && a[f] != b[f]) out.push_back({&f, a[f], b[f]});
+    for (const auto& f : SettingTable())
+        if (f.Kind != TSettingKind::Text && a[f] != b[f]) out.push_back({&f, a[f], b[f]});
     return out;
 }
 

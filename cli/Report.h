@@ -10,13 +10,13 @@
 
 // One object: every setting by name, the registers' raw replies, and where
 // and when they were read (format, tool, read_at, port).
-std::string SettingsJson(const TUnitSettings& s, const std::string& port);
-std::string SettingsTable(const TUnitSettings& s);
+std::string SettingsJson(const TUpsSettings& s, const std::string& port);
+std::string SettingsTable(const TUpsSettings& s);
 
 struct TWriteReport {
     std::string Port, Device;
-    TUnitSettings Before, Written;
-    std::optional<TUnitSettings> ReadBack; // none with --no-verify
+    TUpsSettings Before, Written;
+    std::optional<TUpsSettings> ReadBack; // none with --no-verify
     std::vector<TMismatch> Mismatches;
     bool DryRun = false; // the plan only: nothing was written
 };
@@ -29,10 +29,10 @@ std::string SettingsListing(int rated, bool json);
 
 // The settings in which two units differ (identification and registers aside).
 struct TDifference {
-    const TFieldDef* Field;
+    const TSettingDef* Field;
     std::optional<int> A, B;
 };
-std::vector<TDifference> Differences(const TUnitSettings& a, const TUnitSettings& b);
+std::vector<TDifference> Differences(const TUpsSettings& a, const TUpsSettings& b);
 std::string DiffTable(const std::string& a, const std::string& b,
                       const std::vector<TDifference>& differences);
 std::string DiffJson(const std::string& a, const std::string& b,

@@ -2,7 +2,6 @@
 
 #include "Commands.h"
 #include "ErrorDisplay.h"
-#include "FactoryValues.h"
 #include "Interrupts.h"
 #include "PortDiagnosis.h"
 #include "PortNaming.h"
@@ -20,15 +19,6 @@
 
 namespace {
 
-const std::string ReadCompleted = " Reading data from UPS completed";
-const std::string CommunicationError = "Communication error !";
-const std::string SaveComplete = " Saving Complete";
-const std::string SaveFailed = " Save failed: UPS rejected ";
-const std::string InvalidValue = " Invalid value: ";
-const std::string CannotInitialize = "Cannot initialize COM port";
-const std::string UnexpectedReply = " Unexpected reply to ";
-const std::string ReadFailed = " Read failed: UPS rejected ";
-
 // A sequence ends on its own within a few seconds; this only guards against a
 // line that keeps trickling characters without ever ending a reply.
 constexpr int SequenceLimitMs = 30000;
@@ -37,10 +27,6 @@ constexpr int LastReplyWaitMs = 1000;
 // Answers still due when a run ends are let in before the port closes, so
 // that none is left on the line for the next run.
 constexpr int DueReplyWaitMs = 2000;
-
-bool StartsWith(const std::string& s, const std::string& prefix) {
-    return s.rfind(prefix, 0) == 0;
-}
 
 // What each save command carries, for messages.
 std::string CommandMeaning(const std::string& command) {
@@ -62,31 +48,28 @@ std::string CommandMeaning(const std::string& command) {
 
 } // namespace
 
-std::optional<TFailure> FailureOfStatus(const std::string& status) {
-    if (StartsWith(status, UnexpectedReply)) {
-        const std::string rest = status.substr(UnexpectedReply.size());
-        const std::string command = rest.substr(0, rest.find(':'));
+std::optional<TFailure> FailureOfOutcome(const TOutcome& o) {
+    const std::string& command = o.Command;
+    switch (o.Kind) {
+    case TOutcomeKind::UnexpectedReply:
         return TFailure{ExitNoReply,
                         "the UPS answered " + command + " (" + CommandMeaning(command) +
-                            ") with a reply that does not fit it:" +
-                            rest.substr(std::min(rest.size(), command.size() + 1)) +
-                            "; nothing of it was taken. Is something else on the line?"};
-    }
-    if (StartsWith(status, ReadFailed)) {
-        const std::string command = status.substr(ReadFailed.size());
+                            ") with a reply that does not fit it: \"" + o.Detail.substr(0, 16) +
+                            "\"; nothing of it was taken. Is something else on the line?"};
+    case TOutcomeKind::ReadRejected:
         return TFailure{ExitRejected, "the UPS rejected the read of " + command + " (" +
                                           CommandMeaning(command) + ") with \"NK\""};
-    }
-    if (StartsWith(status, SaveFailed)) {
-        const std::string command = status.substr(SaveFailed.size());
+    case TOutcomeKind::SaveRejected:
         return TFailure{ExitRejected, "the UPS rejected " + command + "= (" +
                                           CommandMeaning(command) +
                                           ") with \"NK\"; the save went on with the rest"};
+    case TOutcomeKind::InvalidValue:
+        return TFailure{ExitUsage, std::string("the ") +
+                                       (o.Setting ? Setting(*o.Setting).Name : "value") +
+                                       " to save cannot be sent; nothing was"};
+    default:
+        return std::nullopt;
     }
-    if (StartsWith(status, InvalidValue))
-        return TFailure{ExitUsage, "the save stopped at " + status.substr(InvalidValue.size()) +
-                                       ": its value cannot be sent; the commands before it were"};
-    return std::nullopt;
 }
 
 std::optional<TPortTarget> ResolvePort(const std::string& text) {
@@ -111,13 +94,13 @@ TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progres
     ComPort1.SetBaud(4800);
     ComPort1.SetAutoOpen(false);
     ComPort1.OnTriggerAvail = [this](TApdCustomComPort&, std::uint16_t count) { OnData(count); };
-    FWindow.OnTimer = [this] { OnTick(); };
-    FWindow.OnStatus = [this](const std::string& text) { OnStatus(text); };
-    FWindow.OnErrorBox = [this](const std::string& text) {
+    View.OnTimer = [this] { OnTick(); };
+    View.OnEnded = [this](const TOutcome& outcome) { OnEnded(outcome); };
+    View.OnErrorBox = [this](const std::string& text) {
         ErrorBoxText = text;
         Finish();
     };
-    FWindow.OnMessageBox = [this](const std::string& text) {
+    View.OnMessageBox = [this](const std::string& text) {
         MessageBoxText = text;
         Finish();
     };
@@ -130,7 +113,7 @@ TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progres
 }
 
 void TUpsSession::NewLink() {
-    Link = std::make_unique<TLinkSequencer>(FWindow, Watched);
+    Link = std::make_unique<TLinkSequencer>(View, Transcribed);
     Link->ReplyWaitTicks = ReplyWaitTicks;
     Link->OnReplyTaken = [this](const TSentCommand& answered, const std::string& line) {
         OnReply(answered, line);
@@ -150,7 +133,7 @@ TUpsSession::~TUpsSession() {
 void TUpsSession::Close() {
     LetDueRepliesArrive();
     Progress(true);
-    FWindow.SetTimerEnabled(false);
+    View.SetTimerEnabled(false);
     ComPort1.OnTriggerAvail = nullptr;
     try {
         ComPort1.SetOpen(false);
@@ -170,11 +153,6 @@ void TUpsSession::Begin(TPhase phase) {
     ErrorBoxText.clear();
     MessageBoxText.clear();
     FailureText.clear();
-    if (phase == TPhase::Reading) {
-        Identification.clear();
-        RejectedRead.clear();
-        Replies.clear();
-    }
 }
 
 void TUpsSession::RunLoop(int limitMs) {
@@ -201,7 +179,7 @@ void TUpsSession::Finish() {
 
 void TUpsSession::Fail(const std::string& what) {
     if (FailureText.empty()) FailureText = what;
-    FWindow.SetTimerEnabled(false);
+    View.SetTimerEnabled(false);
     Finish();
 }
 
@@ -248,7 +226,7 @@ void TUpsSession::OnSignal(int signal) {
     }
     Log.Note(Interrupts::Name(signal) + " received: stopping at once");
     SignalStop = true;
-    FWindow.SetTimerEnabled(false);
+    View.SetTimerEnabled(false);
     Finish();
 }
 
@@ -256,44 +234,22 @@ void TUpsSession::OnSignal(int signal) {
 void TUpsSession::OnReply(const TSentCommand& answered, const std::string& line) {
     if (answered.Mode == TLinkMode::Saving && answered.Step >= 1 && answered.Step <= LastStep)
         SaveReplies.emplace_back(SaveCommands[answered.Step], line);
-    if (answered.Mode != TLinkMode::Reading || Phase != TPhase::Reading) return;
-    if (answered.Step == 0) {
-        Identification = line;
-        return;
-    }
-    Replies.emplace_back(ReadCommands[answered.Step], line);
-    if (line == "NK" && RejectedRead.empty()) RejectedRead = ReadCommands[answered.Step];
 }
 
-void TUpsSession::OnStatus(const std::string& text) {
-    if (StartsWith(text, CommunicationError) || StartsWith(text, UnexpectedReply) ||
-        StartsWith(text, ReadFailed)) {
-        Finish();
+void TUpsSession::OnEnded(const TOutcome& outcome) {
+    const bool saveEnded = outcome.Kind == TOutcomeKind::SaveCompleted ||
+                           outcome.Kind == TOutcomeKind::SaveRejected;
+    if (Phase == TPhase::AwaitLastReply || Phase == TPhase::Draining) return;
+    // The last command's answer is still to come when a save ends.
+    if (Phase == TPhase::Saving && saveEnded && Link->AwaitingReplies()) {
+        Phase = TPhase::AwaitLastReply;
+        if (Loop)
+            QTimer::singleShot(LastReplyWaitMs, Loop, [this] {
+                if (Phase == TPhase::AwaitLastReply) Finish();
+            });
         return;
     }
-    switch (Phase) {
-    case TPhase::Reading:
-        if (text == ReadCompleted) Finish();
-        break;
-    case TPhase::Saving:
-        if (StartsWith(text, InvalidValue)) {
-            Finish();
-        } else if (text == SaveComplete || StartsWith(text, SaveFailed)) {
-            // The last command's answer is still to come when it was sent.
-            if (Link->AwaitingReplies()) {
-                Phase = TPhase::AwaitLastReply;
-                if (Loop)
-                    QTimer::singleShot(LastReplyWaitMs, Loop, [this] {
-                        if (Phase == TPhase::AwaitLastReply) Finish();
-                    });
-            } else {
-                Finish();
-            }
-        }
-        break;
-    default:
-        break;
-    }
+    Finish();
 }
 
 void TUpsSession::Progress(bool clear) {
@@ -343,8 +299,8 @@ std::string TUpsSession::WrittenRegisters() const {
 // A terminal whose exclusive mode a program left behind when it ended is held
 // by nobody: clear it rather than call the port busy.
 bool TUpsSession::ClearStaleExclusiveMode() {
-    if (!Watched.Refusal || !Watched.Refusal->Exclusive || Watched.Refusal->Pid ||
-        !Watched.Refusal->LockFile.empty() || FindPortHolder(Port.Path))
+    if (!Refusal || !Refusal->Exclusive || Refusal->Pid || !Refusal->LockFile.empty() ||
+        FindPortHolder(Port.Path))
         return false;
     const int fd = open(Port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
@@ -362,25 +318,29 @@ TResult TUpsSession::Connect() {
     SaveReplies.clear();
     Interrupts::Poll();
     if (SignalStop) return Stopped(false);
-    FWindow.SetPortItemIndex(Port.ComNumber - 1);
-    try {
+    View.SetPortItemIndex(Port.ComNumber - 1);
+    auto open = [this] {
         Link->LMDButton1Click();
-        if (ErrorBoxText == CannotInitialize && ClearStaleExclusiveMode()) {
+        Refusal = LastPortRefusal();
+        return Link->Outcome().Kind != TOutcomeKind::PortFailed;
+    };
+    try {
+        if (!open() && ClearStaleExclusiveMode()) {
             Begin(TPhase::Reading);
-            Link->LMDButton1Click();
+            open();
         }
     } catch (const std::exception& e) {
         // A failure the sequencer does not catch; the window would show it in a box.
         return TFailure{ExitPort,
                         DescribeOpenFailure(Port.Name, Port.Path, e.what(), std::nullopt)};
     }
-    if (ErrorBoxText == CannotInitialize)
-        return TFailure{ExitPort, DescribeOpenFailure(Port.Name, Port.Path, Watched.OpenError,
-                                                      Watched.Refusal)};
+    if (const auto& error = Link->OpenError())
+        return TFailure{ExitPort,
+                        DescribeOpenFailure(Port.Name, Port.Path, error->Reason, Refusal)};
     Log.Note("connected to " + Where(Port));
     RunLoop(SequenceLimitMs);
     auto result = JudgeRead();
-    if (!result) Log.Note("identification " + Identification);
+    if (!result) Log.Note("identification " + Link->Settings.Identification);
     return result;
 }
 
@@ -396,28 +356,21 @@ TResult TUpsSession::JudgeRead() {
     if (SignalStop) return Stopped(false);
     if (!FailureText.empty()) return NoReply(FailureText);
     if (!ErrorBoxText.empty()) return TFailure{ExitNoReply, ErrorBoxText};
-    if (!MessageBoxText.empty()) {
+    const TOutcome& outcome = Link->Outcome();
+    if (outcome.Kind == TOutcomeKind::NotOurs) {
         const std::string where = Port.Name == Port.Path ? Port.Path : Port.Name;
         return TFailure{ExitNotOurs,
                         "the device on " + where +
                             " is not a UPS of the Orvix Sine / Benlo / Quenda line: it "
                             "identified itself as \"" +
-                            Identification + "\" (\"" + MessageBoxText + "\")"};
+                            outcome.Detail + "\" (\"" + MessageBoxText + "\")"};
     }
-    const std::string status = FWindow.Status();
-    if (auto f = FailureOfStatus(status)) return f;
-    if (StartsWith(status, CommunicationError)) {
-        std::string detail = status.substr(CommunicationError.size());
-        while (!detail.empty() && detail.front() == ' ')
-            detail.erase(0, 1);
-        return NoReply(detail);
-    }
-    if (TimedOut || status != ReadCompleted)
+    if (auto f = FailureOfOutcome(outcome)) return f;
+    if (outcome.Kind == TOutcomeKind::NoReply) return NoReply("");
+    if (outcome.Kind == TOutcomeKind::Failed) return NoReply(outcome.Detail);
+    if (TimedOut || outcome.Kind != TOutcomeKind::ReadCompleted)
         return NoReply("the read did not end within " + std::to_string(SequenceLimitMs / 1000) +
                        " s");
-    if (!RejectedRead.empty())
-        return TFailure{ExitRejected, "the UPS rejected the read of " + RejectedRead + " (" +
-                                          CommandMeaning(RejectedRead) + ") with \"NK\""};
     return std::nullopt;
 }
 
@@ -425,7 +378,7 @@ TResult TUpsSession::ReadBack() {
     if (Link->Connected) return Read();
     // A failed line leaves the link waiting for answers that will not come;
     // start afresh, as a new run would.
-    FWindow.SetTimerEnabled(false);
+    View.SetTimerEnabled(false);
     NewLink();
     return Connect();
 }
@@ -447,10 +400,12 @@ TResult TUpsSession::JudgeSave() {
     if (SignalStop) return Stopped(true);
     if (!FailureText.empty()) return NoReply(FailureText);
     if (!ErrorBoxText.empty()) return TFailure{ExitNoReply, ErrorBoxText};
-    const std::string status = FWindow.Status();
-    if (StartsWith(status, CommunicationError)) return NoReply("during the save");
-    if (auto f = FailureOfStatus(status)) return f;
-    if (TimedOut || (status != SaveComplete))
+    const TOutcome& outcome = Link->Outcome();
+    if (outcome.Kind == TOutcomeKind::NoReply || outcome.Kind == TOutcomeKind::Failed)
+        return NoReply("during the save");
+    if (auto f = FailureOfOutcome(outcome)) return f;
+    if (TimedOut || (outcome.Kind != TOutcomeKind::SaveCompleted &&
+                     outcome.Kind != TOutcomeKind::SaveConfirmed))
         return NoReply("the save did not end within " + std::to_string(SequenceLimitMs / 1000) +
                        " s");
     return std::nullopt;
@@ -459,10 +414,6 @@ TResult TUpsSession::JudgeSave() {
 TResult TUpsSession::Factory(int rated) {
     Begin(TPhase::Idle);
     if (!Link->EnterReadingIfConnected()) return TFailure{ExitNoReply, ErrorBoxText};
-    ApplyFactoryValues(FWindow, rated);
+    ApplyFactoryValues(Link->Settings, rated);
     return std::nullopt;
-}
-
-TUnitSettings TUpsSession::Settings() const {
-    return SettingsFromWindow(FWindow, Identification, Replies);
 }

@@ -1,14 +1,14 @@
 #pragma once
 // One UPS on one port, driven through the link sequencer exactly as the
 // window drives it: connect-and-read, read, factory values and save, each run
-// in a Qt event loop until the sequence has ended, and judged by the texts,
-// boxes and steps the window would show.
+// in a Qt event loop until the sequence has ended, and judged by the outcome
+// the sequencer reports.
 #include "ApdComPort.h"
-#include "HeadlessWindow.h"
 #include "LinkSequencer.h"
+#include "SessionView.h"
 #include "Settings.h"
+#include "PortHolder.h"
 #include "Transcript.h"
-#include "WatchedPort.h"
 
 #include <memory>
 #include <optional>
@@ -43,10 +43,9 @@ std::optional<TPortTarget> ResolvePort(const std::string& text);
 // "COM1 (/dev/ttyS0)", or the path alone.
 std::string Where(const TPortTarget& port);
 
-// The failure a status text of the sequencer stands for; none for the
-// statuses of a sequence that ran its course. command names the step, for
-// messages.
-std::optional<TFailure> FailureOfStatus(const std::string& status);
+// The failure an outcome of the sequencer stands for, for the outcomes that
+// need no more than the outcome to tell; none for a sequence that ran its course.
+std::optional<TFailure> FailureOfOutcome(const TOutcome& outcome);
 
 class TUpsSession {
   public:
@@ -58,7 +57,7 @@ class TUpsSession {
     TResult Connect();          // open the port and read the unit ("接続")
     TResult Read();             // read again ("データの読取")
     TResult Save();             // the save sequence ("データの登録")
-    TResult Factory(int rated); // factory values into the controls ("工場出荷時に設定")
+    TResult Factory(int rated); // factory values into the settings ("工場出荷時に設定")
     // After a save that stopped early: read again, reconnecting if the line
     // failed; the port may be gone.
     TResult ReadBack();
@@ -77,9 +76,10 @@ class TUpsSession {
     // A signal stopped the last sequence before its end.
     bool StoppedBySignal() const { return SignalStop; }
 
-    // The settings as the controls hold them, with the registers of the last read.
-    TUnitSettings Settings() const;
-    THeadlessWindow& Window() { return FWindow; }
+    // The unit's settings as last read, with the registers of that read.
+    TUpsSettings Settings() const { return Link->Settings; }
+    // What the next save sends.
+    TUpsSettings& Model() { return Link->Settings; }
     // The save ended without an answer to its last command.
     bool LastReplyMissing() const { return FLastReplyMissing; }
 
@@ -93,7 +93,7 @@ class TUpsSession {
     void OnTick();
     void OnData(int count);
     void OnReply(const TSentCommand& answered, const std::string& line);
-    void OnStatus(const std::string& text);
+    void OnEnded(const TOutcome& outcome);
     void OnSignal(int signal);
     bool ClearStaleExclusiveMode();
     void LetDueRepliesArrive();
@@ -108,9 +108,9 @@ class TUpsSession {
     TPortTarget Port;
     TTranscript& Log;
     bool ShowProgressLine;
-    THeadlessWindow FWindow;
+    TSessionView View;
     TApdComPort ComPort1;
-    TWatchedPort Watched{ComPort1, Log};
+    TTranscribedPort Transcribed{ComPort1, Log};
     std::unique_ptr<TLinkSequencer> Link;
     int ReplyWaitTicks = 3;
 
@@ -118,8 +118,7 @@ class TUpsSession {
     QEventLoop* Loop = nullptr;
     bool Done = false, TimedOut = false, FLastReplyMissing = false, SignalStop = false;
     std::string ErrorBoxText, MessageBoxText, FailureText;
-    std::string Identification, RejectedRead;
-    std::vector<std::pair<std::string, std::string>> Replies;
     std::vector<std::pair<std::string, std::string>> SaveReplies; // "R5", "OK"
+    std::optional<TPortHolder> Refusal; // who held the port when an open was refused
     bool ProgressShown = false;
 };

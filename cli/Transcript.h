@@ -34,3 +34,28 @@ class TTranscript {
     std::string Pending;
     std::string Path, Lost;
 };
+
+#include "IComPort.h"
+
+// The serial port as the sequencer sees it, with every command sent and every
+// character received written to the transcript on the way.
+class TTranscribedPort : public IComPort {
+  public:
+    TTranscribedPort(IComPort& port, TTranscript& log) : Port(port), Log(log) {}
+
+    void SetOpen(bool open) override { Port.SetOpen(open); }
+    void SetComNumber(int number) override { Port.SetComNumber(number); }
+    void WriteString(const std::string& text) override {
+        Port.WriteString(text);
+        Log.Sent(text);
+    }
+    char ReadChar() override {
+        const char c = Port.ReadChar();
+        Log.Received(c);
+        return c;
+    }
+
+  private:
+    IComPort& Port;
+    TTranscript& Log;
+};

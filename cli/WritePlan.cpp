@@ -1,9 +1,8 @@
 #include "WritePlan.h"
 
 #include "Arguments.h"
-#include "HeadlessWindow.h"
+#include "Commands.h"
 #include "Json.h"
-#include "NumberText.h"
 
 namespace {
 
@@ -12,10 +11,10 @@ const char* const Sounds[] = {"backup_warning_sound", "overload_warning_sound",
 
 std::optional<std::string> Collect(const std::string& name, const std::string& text, int rated,
                                    bool anyLimit, TChangeSet& out) {
-    const TFieldDef* field = FindField(name);
+    const TSettingDef* field = FindSetting(name);
     if (!field) {
         std::vector<std::string> names;
-        for (const auto& f : Fields())
+        for (const auto& f : SettingTable())
             if (f.Writable) names.emplace_back(f.Name);
         const std::string close = Closest(name, names);
         return "unknown setting \"" + name + "\"" +
@@ -39,12 +38,12 @@ std::optional<std::string> Collect(const std::string& name, const std::string& t
 
 const TChange* Find(const TChangeSet& set, const char* name) {
     for (const auto& c : set.Changes)
-        if (c.Field == FindField(name)) return &c;
+        if (c.Field == FindSetting(name)) return &c;
     return nullptr;
 }
 
 // The value after the write: the change if there is one, else as read.
-std::optional<int> Final(const TUnitSettings& before, const TChangeSet& set, const char* name) {
+std::optional<int> Final(const TUpsSettings& before, const TChangeSet& set, const char* name) {
     if (const TChange* c = Find(set, name)) return c->Value;
     return before[name];
 }
@@ -72,7 +71,7 @@ std::optional<std::string> CollectFile(const std::string& path, int rated, bool 
     TFileContext context;
     if (!ReadSettingsFile(path, members, context, error)) return error;
     for (const auto& [name, text] : members) {
-        const TFieldDef* field = FindField(name);
+        const TSettingDef* field = FindSetting(name);
         if (name == "registers" || (field && !field->Writable)) continue; // this unit's own
         if (auto refusal = Collect(name, text, rated, anyLimit, out)) return path + ": " + *refusal;
     }
@@ -80,14 +79,14 @@ std::optional<std::string> CollectFile(const std::string& path, int rated, bool 
     return std::nullopt;
 }
 
-std::optional<std::string> SettingsFromFile(const std::string& path, TUnitSettings& out) {
+std::optional<std::string> SettingsFromFile(const std::string& path, TUpsSettings& out) {
     std::vector<std::pair<std::string, std::string>> members;
     std::string error;
     TFileContext context;
     if (!ReadSettingsFile(path, members, context, error)) return error;
     out.Identification = context.Identification;
     for (const auto& [name, text] : members) {
-        const TFieldDef* field = FindField(name);
+        const TSettingDef* field = FindSetting(name);
         if (!field) continue; // registers, or a name of a later version
         const auto value = ParseValue(*field, text, error);
         if (!value) return path + ": " + error;
@@ -96,7 +95,7 @@ std::optional<std::string> SettingsFromFile(const std::string& path, TUnitSettin
     return std::nullopt;
 }
 
-std::optional<std::string> FitToUnit(const TUnitSettings& before, TChangeSet& set,
+std::optional<std::string> FitToUnit(const TUpsSettings& before, TChangeSet& set,
                                      std::vector<std::string>& notes) {
     std::vector<TChange> kept;
     const bool outlets = before["outlet_management_present"] == 1;
@@ -125,22 +124,19 @@ std::optional<std::string> FitToUnit(const TUnitSettings& before, TChangeSet& se
     return std::nullopt;
 }
 
-std::optional<std::string> UnsendableValue(const THeadlessWindow& window) {
-    for (const auto& f : Fields()) {
-        // MaskEdit4 is sent whatever it holds (digits read so far); the other
-        // fields stop a save midway when they hold no number.
-        if ((f.Kind != TFieldKind::Volts && f.Kind != TFieldKind::Integer) || f.Control == 4)
-            continue;
-        const std::string text = window.EditText(f.Control);
-        if (!ParseNumberText(text).Ok)
-            return std::string("the unit's ") + f.Name + " reads \"" + text +
-                   "\", which cannot be written back; give --set " + f.Name + "=VALUE";
-    }
-    return std::nullopt;
+std::optional<std::string> UnsendableValue(const TUpsSettings& settings) {
+    const auto id = UnsendableSetting(settings);
+    if (!id) return std::nullopt;
+    const std::string name = Setting(*id).Name;
+    const auto& value = settings[*id];
+    return "the unit's " + name + " " +
+           (value ? "reads " + std::to_string(*value) + ", which cannot be written back"
+                  : "is not known") +
+           "; give --set " + name + "=VALUE";
 }
 
-TUnitSettings ExpectedAfterSave(const TUnitSettings& windowNow, const TUnitSettings& before) {
-    TUnitSettings e = windowNow;
+TUpsSettings ExpectedAfterSave(const TUpsSettings& toSave, const TUpsSettings& before) {
+    TUpsSettings e = toSave;
     // "Alarm sound stop" sends 00FF, which reads back as every sound off.
     if (e["alarm_sound_stop"] == 1)
         for (const char* sound : Sounds)
@@ -150,9 +146,9 @@ TUnitSettings ExpectedAfterSave(const TUnitSettings& windowNow, const TUnitSetti
     return e;
 }
 
-std::vector<TMismatch> Compare(const TUnitSettings& expected, const TUnitSettings& readBack) {
+std::vector<TMismatch> Compare(const TUpsSettings& expected, const TUpsSettings& readBack) {
     std::vector<TMismatch> out;
-    for (const auto& f : Fields())
+    for (const auto& f : SettingTable())
         if (f.Writable && expected[f] && expected[f] != readBack[f])
             out.push_back({&f, expected[f], readBack[f]});
     return out;

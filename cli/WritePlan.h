@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-class THeadlessWindow;
-
 struct TChange {
-    const TFieldDef* Field;
+    const TSettingDef* Field;
     int Value;
 };
 
@@ -29,23 +27,23 @@ std::optional<std::string> CollectFile(const std::string& path, int rated, bool 
                                        TChangeSet& out);
 
 // Every known setting of a saved file, for comparing; the error says why not.
-std::optional<std::string> SettingsFromFile(const std::string& path, TUnitSettings& out);
+std::optional<std::string> SettingsFromFile(const std::string& path, TUpsSettings& out);
 
 // Against the unit as read: refuses what it cannot take, and drops (with a
 // note) what a clone cannot carry onto it.
-std::optional<std::string> FitToUnit(const TUnitSettings& before, TChangeSet& set,
+std::optional<std::string> FitToUnit(const TUpsSettings& before, TChangeSet& set,
                                      std::vector<std::string>& notes);
 
-// A value in the controls that a save could not send (read as something
-// that is not a number), unless the change set replaces it.
-std::optional<std::string> UnsendableValue(const THeadlessWindow& window);
+// A value a save could not send (not known, or beyond what its word holds),
+// unless the change set replaces it.
+std::optional<std::string> UnsendableValue(const TUpsSettings& settings);
 
-// What a read shows after the save of what the window now holds.
-TUnitSettings ExpectedAfterSave(const TUnitSettings& windowNow, const TUnitSettings& before);
+// What a read shows after the save of these settings.
+TUpsSettings ExpectedAfterSave(const TUpsSettings& toSave, const TUpsSettings& before);
 
 struct TMismatch {
-    const TFieldDef* Field;
+    const TSettingDef* Field;
     std::optional<int> Written, Read;
 };
 // Every writable field with a known expected value that reads back otherwise.
-std::vector<TMismatch> Compare(const TUnitSettings& expected, const TUnitSettings& readBack);
+std::vector<TMismatch> Compare(const TUpsSettings& expected, const TUpsSettings& readBack);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+using I = TSettingId;
+
 const char* const ReadCommands[LastStep + 1] = {"V?",  "R5",  "R4",  "TD", "F%",
                                                 "R31", "R28", "R34", "R42"};
 const char* const SaveCommands[LastStep + 1] = {"Xw",  "R5",  "R4",  "TD", "F%",
@@ -12,32 +14,38 @@ const char* const SaveCommands[LastStep + 1] = {"Xw",  "R5",  "R4",  "TD", "F%",
 
 namespace {
 
-// Two-item combo boxes: item 0 means the bit is set, item 1 (or none) clear.
-void ShowBit(ISettingsWindow& w, int combo, bool bit) {
-    w.SetComboItemIndex(combo, bit ? 0 : 1);
+// The flags a register word carries at their bits.
+void ReadFlags(TUpsSettings& s, const FlagWord& word, int step) {
+    for (const TSettingDef& d : SettingTable())
+        if (d.Step == step && d.Kind == TSettingKind::Flag && d.Bit >= 0)
+            s[d] = word[static_cast<std::size_t>(d.Bit)] ? 1 : 0;
 }
-bool BitOf(const ISettingsWindow& w, int combo) {
-    return w.ComboItemIndex(combo) == 0;
+// A flag not known keeps the bit the unit holds.
+void WriteFlags(const TUpsSettings& s, FlagWord& word, int step) {
+    for (const TSettingDef& d : SettingTable())
+        if (d.Step == step && d.Kind == TSettingKind::Flag && d.Bit >= 0 && s[d] && d.Writable)
+            word[static_cast<std::size_t>(d.Bit)] = *s[d] != 0;
+}
+void ForgetOutlets(TUpsSettings& s) {
+    for (const TSettingDef& d : SettingTable())
+        if (d.Outlet) s[d].reset();
 }
 
-void ShowVolts(TProtocolContext& ctx, int edit, const std::string& line) {
-    ctx.Window.SetEditText(edit, NumberToText(ctx.Hex.HexToWord(line) / 10));
-}
-
-// A limit travels as volts x 10 in one 16-bit word; anything that does not fit
-// is refused rather than wrapped.
-std::optional<std::string> VoltsWord(TProtocolContext& ctx, int edit) {
-    const TNumberText n = ParseNumberText(ctx.Window.EditText(edit));
-    if (!n.Ok) return std::nullopt;
-    const std::int64_t tenths = std::int64_t{n.Value} * 10;
-    if (tenths < 0 || tenths > 0xFFFF) return std::nullopt;
-    return ctx.Hex.WordToHex(static_cast<std::uint32_t>(tenths));
+bool VoltsFitTheirWord(const std::optional<int>& volts) {
+    return volts && *volts >= 0 && *volts <= Setting(I::UpperLimit).Max;
 }
 
 } // namespace
 
 bool IsIdentificationValid(const std::string& line) {
     return line.size() >= 10 && line[9] == 'l';
+}
+
+std::vector<TSettingId> SettingsOfStep(int step) {
+    std::vector<TSettingId> ids;
+    for (const TSettingDef& d : SettingTable())
+        if (d.Step == step) ids.push_back(d.Id);
+    return ids;
 }
 
 bool ReplyFitsRead(int step, const std::string& line) {
@@ -59,73 +67,58 @@ bool ReplyFitsRead(int step, const std::string& line) {
     }
 }
 
-bool ApplyReadReply(TProtocolContext& ctx, int step, const std::string& line) {
-    ISettingsWindow& w = ctx.Window;
-    TSettingsState& s = ctx.State;
+bool ApplyReadReply(TUpsSettings& s, const THexTool& hex, int step, const std::string& line) {
+    TSettingsState& w = s.Words;
+    if (step >= 1 && step <= LastStep) s.Registers.emplace_back(ReadCommands[step], line);
     switch (step) {
     case 0:
-        s.IdentificationLine = line;
+        s.Identification = line;
         return IsIdentificationValid(line);
     case 1:
-        ShowVolts(ctx, 1, line);
+        s[I::UpperLimit] = hex.HexToWord(line) / 10;
         break;
     case 2:
-        ShowVolts(ctx, 2, line);
+        s[I::LowerLimit] = hex.HexToWord(line) / 10;
         break;
     case 3:
-        w.SetUpDownPosition(3, ParseNumberText(line).Value);
-        w.SetEditText(3, line);
+        s[I::ShutdownDelay] = ParseNumberText(line).Value;
+        s.ShutdownDelayText = line;
         break;
-    case 4: {
-        s.FPercentText = line;
-        s.FPercentNumber = ParseNumberText(line).Value / 2;
-        const std::string hertz = NumberToText(s.FPercentNumber);
-        w.SetComboText(1, hertz);
-        w.SetComboItemIndex(1, w.ComboIndexOf(1, hertz));
+    case 4:
+        w.FPercentText = line;
+        w.FPercentNumber = ParseNumberText(line).Value / 2;
+        s[I::FrequencyTolerance] = w.FPercentNumber;
         break;
-    }
     case 5:
-        s.HexR31 = line;
-        s.DecodeR31(ctx.Hex);
-        ShowBit(w, 2, s.FlagsR31[13]);
-        ShowBit(w, 3, s.FlagsR31[3]);
-        ShowBit(w, 4, s.FlagsR31[0]);
+        w.HexR31 = line;
+        w.DecodeR31(hex);
+        ReadFlags(s, w.FlagsR31, 5);
         break;
-    case 6: {
-        s.HexR28 = line;
-        s.DecodeR28(ctx.Hex);
-        const bool allStopped = line == "00FF";
-        w.SetComboItemIndex(5, allStopped ? 0 : 1);
-        if (allStopped) {
-            for (int c = 6; c <= 8; ++c)
-                w.SetComboItemIndex(c, 1);
+    case 6:
+        w.HexR28 = line;
+        w.DecodeR28(hex);
+        // All alarm sounds stopped is a word of its own, not a bit.
+        s[I::AlarmSoundStop] = line == "00FF" ? 1 : 0;
+        if (s.Flag(I::AlarmSoundStop)) {
+            for (I sound : {I::BackupWarningSound, I::OverloadWarningSound, I::BatteryLowWarningSound})
+                s[sound] = 0;
         } else {
-            ShowBit(w, 6, s.FlagsR28[9]);
-            ShowBit(w, 7, s.FlagsR28[12]);
-            ShowBit(w, 8, s.FlagsR28[11]);
+            ReadFlags(s, w.FlagsR28, 6);
         }
-        for (int c = 6; c <= 8; ++c)
-            w.SetComboEnabled(c, !allStopped);
         break;
-    }
     case 7:
-        s.HexR34 = line;
-        s.DecodeR34(ctx.Hex);
-        if (s.FlagsR34[15]) {
-            w.SetEditEnabled(4, true);
-            w.SetUpDownEnabled(4, true);
-            for (int c = 9; c <= 14; ++c) {
-                w.SetComboEnabled(c, true);
-                ShowBit(w, c, s.FlagsR34[static_cast<std::size_t>(c - 1)]);
-            }
-        }
+        w.HexR34 = line;
+        w.DecodeR34(hex);
+        s[I::OutletManagementPresent] = w.FlagsR34[15] ? 1 : 0;
+        if (w.FlagsR34[15])
+            ReadFlags(s, w.FlagsR34, 7);
+        else
+            ForgetOutlets(s);
         break;
     case 8:
-        if (s.FlagsR34[15]) {
-            s.HexR42 = line;
-            const int delay = s.DecodeR42(ctx.Hex);
-            w.SetUpDownPosition(4, delay);
-            w.SetEditText(4, NumberToText(delay));
+        if (w.FlagsR34[15]) {
+            w.HexR42 = line;
+            s[I::OutletDelay] = w.DecodeR42(hex);
         }
         break;
     default:
@@ -134,58 +127,57 @@ bool ApplyReadReply(TProtocolContext& ctx, int step, const std::string& line) {
     return true;
 }
 
-TSaveCommand BuildSaveCommand(TProtocolContext& ctx, int step) {
-    if (step < 0 || step > LastStep) return {};
-    ISettingsWindow& w = ctx.Window;
-    TSettingsState& s = ctx.State;
+std::optional<TSettingId> UnsendableSetting(const TUpsSettings& s) {
+    if (!VoltsFitTheirWord(s[I::UpperLimit])) return I::UpperLimit;
+    if (!VoltsFitTheirWord(s[I::LowerLimit])) return I::LowerLimit;
+    if (!s[I::ShutdownDelay]) return I::ShutdownDelay;
+    if (!s[I::FrequencyTolerance]) return I::FrequencyTolerance;
+    if (s.Flag(I::IntelligentChannelControl) && !s[I::OutletDelay]) return I::OutletDelay;
+    return std::nullopt;
+}
+
+std::optional<std::string> BuildSaveCommand(TUpsSettings& s, const THexTool& hex, int step) {
+    if (step < 0 || step > LastStep) return std::nullopt;
+    TSettingsState& w = s.Words;
     const std::string command = std::string(SaveCommands[step]) + "=";
     switch (step) {
     case 0:
-        return {SaveCommands[0], {}};
+        return SaveCommands[0];
     case 1:
     case 2: {
-        const auto word = VoltsWord(ctx, step);
-        if (!word) return {std::nullopt, step == 1 ? "upper limit" : "lower limit"};
-        return {command + *word, {}};
+        // Volts x 10 in one word; the caller refused what does not fit.
+        const int volts = s[step == 1 ? I::UpperLimit : I::LowerLimit].value_or(0);
+        return command + hex.WordToHex(static_cast<std::uint32_t>(volts) * 10);
     }
-    case 3: {
-        const TNumberText n = ParseNumberText(w.EditText(3));
-        if (!n.Ok) return {std::nullopt, "shutdown delay"};
-        return {command + NumberToText(n.Value), {}};
-    }
+    case 3:
+        return command + NumberToText(s[I::ShutdownDelay].value_or(0));
     case 4: {
-        const int index = w.ComboItemIndex(1);
-        const std::int32_t hertz = index >= 0 ? index + 1 : s.FPercentNumber;
-        s.FPercentText = NumberToText(std::int64_t{hertz} * 2);
-        s.FPercentNumber = hertz;
-        return {command + s.FPercentText, {}};
+        const std::int32_t hertz = s[I::FrequencyTolerance].value_or(w.FPercentNumber);
+        w.FPercentText = NumberToText(std::int64_t{hertz} * 2);
+        w.FPercentNumber = hertz;
+        return command + w.FPercentText;
     }
     case 5:
-        s.FlagsR31[13] = BitOf(w, 2);
-        s.FlagsR31[3] = BitOf(w, 3);
-        s.FlagsR31[0] = BitOf(w, 4);
-        s.HexR31 = ctx.Hex.WordToHex(s.EncodeR31());
-        return {command + s.HexR31, {}};
+        WriteFlags(s, w.FlagsR31, 5);
+        w.HexR31 = hex.WordToHex(w.EncodeR31());
+        return command + w.HexR31;
     case 6:
-        if (w.ComboItemIndex(5) != 0) {
-            s.FlagsR28[9] = BitOf(w, 6);
-            s.FlagsR28[12] = BitOf(w, 7);
-            s.FlagsR28[11] = BitOf(w, 8);
-            s.HexR28 = ctx.Hex.WordToHex(s.EncodeR28());
+        if (!s.Flag(I::AlarmSoundStop)) {
+            WriteFlags(s, w.FlagsR28, 6);
+            w.HexR28 = hex.WordToHex(w.EncodeR28());
         } else {
-            s.HexR28 = "00FF";
+            w.HexR28 = "00FF";
         }
-        return {command + s.HexR28, {}};
+        return command + w.HexR28;
     case 7:
-        for (int c = 9; c <= 14; ++c)
-            s.FlagsR34[static_cast<std::size_t>(c - 1)] = BitOf(w, c);
-        s.HexR34 = ctx.Hex.WordToHex(s.EncodeR34());
-        return {command + s.HexR34, {}};
+        WriteFlags(s, w.FlagsR34, 7);
+        w.HexR34 = hex.WordToHex(w.EncodeR34());
+        return command + w.HexR34;
     case 8:
-        if (w.ComboItemIndex(9) != 0) return {};
-        s.HexR42 = s.EncodeR42(ctx.Hex, w.EditText(4));
-        return {command + s.HexR42, {}};
+        if (!s.Flag(I::IntelligentChannelControl)) return std::nullopt;
+        w.HexR42 = w.EncodeR42(hex, s[I::OutletDelay].value_or(0));
+        return command + w.HexR42;
     default:
-        return {};
+        return std::nullopt;
     }
 }

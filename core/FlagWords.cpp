@@ -1,7 +1,5 @@
 #include "FlagWords.h"
 
-#include "NumberText.h"
-
 void DecodeFlagWord(FlagWord& flags, std::uint16_t value) {
     for (int k = 0; k < 16; ++k)
         flags[k] = ((value >> k) & 1u) != 0;
@@ -19,9 +17,8 @@ int TSettingsState::DecodeR42(const THexTool& hex) {
     return EncodeFlagWord(FlagsR42) & 0x0FFF;
 }
 
-std::string TSettingsState::EncodeR42(const THexTool& hex, const std::string& delayText) {
-    // A parse error is ignored: the digits read so far count.
-    std::int64_t v = ParseNumberText(delayText).Value;
+std::string TSettingsState::EncodeR42(const THexTool& hex, std::int64_t delay) {
+    std::int64_t v = delay;
     // Bit by bit from the top, so anything above 4095 or below 0 clears all twelve.
     for (int k = 11; k >= 1; --k) {
         const std::int64_t weight = std::int64_t{1} << k;

@@ -1,6 +1,6 @@
 #pragma once
-// The four flag words and the values the main window keeps beside its controls
-// between a read and a save, so that bits it does not show travel back unchanged.
+// The four flag words and the replies kept between a read and a save, so that
+// bits no setting shows travel back unchanged.
 #include "UnitHexTools.h"
 
 #include <array>
@@ -17,7 +17,6 @@ class TSettingsState {
   public:
     FlagWord FlagsR31{}, FlagsR28{}, FlagsR34{}, FlagsR42{};
 
-    std::string IdentificationLine;
     std::string FPercentText;
     std::int32_t FPercentNumber = 0;
     std::string HexR31, HexR28, HexR34, HexR42;
@@ -31,7 +30,7 @@ class TSettingsState {
     std::uint16_t EncodeR31() const { return EncodeFlagWord(FlagsR31); }
     std::uint16_t EncodeR28() const { return EncodeFlagWord(FlagsR28); }
     std::uint16_t EncodeR34() const { return EncodeFlagWord(FlagsR34); }
-    // Replaces bits 0 to 11 from the typed delay (a value outside 0..4095
-    // clears them) and returns the whole word as hex text.
-    std::string EncodeR42(const THexTool& hex, const std::string& delayText);
+    // Replaces bits 0 to 11 with the delay (a value outside 0..4095 clears
+    // them) and returns the whole word as hex text.
+    std::string EncodeR42(const THexTool& hex, std::int64_t delay);
 };

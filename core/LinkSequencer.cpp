@@ -6,13 +6,12 @@
 
 #include <algorithm>
 
-TLinkSequencer::TLinkSequencer(ISettingsWindow& window, IComPort& port)
-    : Window(window), Port(port) {}
+TLinkSequencer::TLinkSequencer(ISettingsView& view, IComPort& port) : View(view), Port(port) {}
 
 TLinkSequencer::~TLinkSequencer() = default;
 
 void TLinkSequencer::InitializeLink() {
-    Window.SetCaption(WindowCaption);
+    View.SetCaption(WindowCaption);
     NoReplyTicks = 0;
     Reply = TReplyAssembler();
     HexTool = std::make_unique<THexTool>();
@@ -62,20 +61,22 @@ void TLinkSequencer::LMDButton1Click() {
     Connected = false; // whatever the open below does, the old link is gone
     HeldUpperLimit.reset();
     Port.SetOpen(false);
-    const int index = Window.PortItemIndex();
+    const int index = View.PortItemIndex();
     if (index >= 0 && index <= 3) SelectedPort = index + 1;
     if (SelectedPort == 0) {
-        Window.ErrorBox("Please select comport before connect to the UPS");
+        View.ErrorBox("Please select comport before connect to the UPS");
+        Report({TOutcomeKind::NoPortChosen});
         return;
     }
     Connected = OpenComPort(SelectedPort);
     if (!Connected) {
-        Window.DetailedErrorBox("Cannot initialize COM port", "COM" + NumberToText(SelectedPort) +
-                                                                  ": " + LastOpenError->Reason +
-                                                                  " (" + LastOpenError->Kind + ")");
+        const std::string why = "COM" + NumberToText(SelectedPort) + ": " + LastOpenError->Reason +
+                                " (" + LastOpenError->Kind + ")";
+        View.DetailedErrorBox("Cannot initialize COM port", why);
+        Report({TOutcomeKind::PortFailed, {}, why});
         return;
     }
-    Window.LockCommandControls();
+    View.LockCommandControls();
     // The reopened port discarded what was unread, so a partial line is stale too.
     Reply.Discard();
     // Always identify first: the device on this port may not be the one read before.
@@ -84,19 +85,30 @@ void TLinkSequencer::LMDButton1Click() {
 
 void TLinkSequencer::LMDButton3Click() {
     if (!EnterReadingIfConnected()) return;
-    Window.LockCommandControls();
-    Window.ShowStatus(" Reading data from UPS");
+    View.LockCommandControls();
+    View.ShowStatus(" Reading data from UPS");
     StartSequence(TLinkMode::Reading);
 }
 
 void TLinkSequencer::LMDButton4Click() {
     if (!Connected) {
-        Window.ShowStatus(" Connect COM port first !");
-        Window.ErrorBox("Connect to the UPS before save config!");
+        View.ShowStatus(StatusText({TOutcomeKind::NotConnected}));
+        View.ErrorBox("Connect to the UPS before save config!");
+        Report({TOutcomeKind::NotConnected});
+        return;
+    }
+    // Every value is checked before the first command goes out: a value found
+    // invalid halfway would leave the unit half-written.
+    auto invalid = View.CollectSettings(Settings);
+    if (!invalid) invalid = UnsendableSetting(Settings);
+    if (invalid) {
+        const TOutcome outcome{TOutcomeKind::InvalidValue, {}, {}, invalid};
+        View.ShowStatus(StatusText(outcome));
+        Report(outcome);
         return;
     }
     if (!LimitsSuitTheUnit()) return;
-    Window.LockCommandControls();
+    View.LockCommandControls();
     RejectedCommand.clear();
     StartSequence(TLinkMode::Saving);
 }
@@ -104,18 +116,17 @@ void TLinkSequencer::LMDButton4Click() {
 // Factory values or dialog choices for a 100 V unit saved into a 230 V unit
 // (or the reverse) would set it far off its mains: the operator must confirm.
 bool TLinkSequencer::LimitsSuitTheUnit() {
-    const TNumberText upper = ParseNumberText(Window.EditText(1));
-    const TNumberText lower = ParseNumberText(Window.EditText(2));
-    if (!upper.Ok || !lower.Ok) return true; // the save itself refuses such a value
-    const auto conflict = VoltageClassMismatch(upper.Value, lower.Value, HeldUpperLimit);
-    return !conflict || Window.AskYesNo("The limits to save " + *conflict + ". Save anyway?");
+    const auto conflict = VoltageClassMismatch(*Settings[TSettingId::UpperLimit],
+                                               *Settings[TSettingId::LowerLimit], HeldUpperLimit);
+    return !conflict || View.AskYesNo("The limits to save " + *conflict + ". Save anyway?");
 }
 
 bool TLinkSequencer::EnterReadingIfConnected() {
     LinkMode = TLinkMode::Reading;
     if (!Connected) {
-        Window.ShowStatus(" Connect COM port first !");
-        Window.ErrorBox("Connect to the UPS before read config!");
+        View.ShowStatus(StatusText({TOutcomeKind::NotConnected}));
+        View.ErrorBox("Connect to the UPS before read config!");
+        Report({TOutcomeKind::NotConnected});
         return false;
     }
     return true;
@@ -133,36 +144,40 @@ void TLinkSequencer::StartSequence(TLinkMode mode) {
     QuietTicks = 0;
     WaitedTicks = 0;
     CharsSinceTick = false;
+    if (mode == TLinkMode::Reading) Settings.Registers.clear();
+    LastOutcome = {};
     SetTimer(true);
 }
 
 void TLinkSequencer::SetTimer(bool enabled) {
     TimerEnabled = enabled;
-    Window.SetTimerEnabled(enabled);
+    View.SetTimerEnabled(enabled);
 }
 
-void TLinkSequencer::StopSequence(const std::string& status) {
-    Window.ShowStatus(status);
-    Window.UnlockCommandControls();
+void TLinkSequencer::Report(const TOutcome& outcome) {
+    LastOutcome = outcome;
+    View.SequenceEnded(outcome);
+}
+
+void TLinkSequencer::EndSequence(const TOutcome& outcome) {
+    View.ShowStatus(StatusText(outcome));
+    View.UnlockCommandControls();
     SetTimer(false);
+    Report(outcome);
 }
 
 void TLinkSequencer::ReportSilence() {
-    Window.ShowStatus("Communication error !");
-    Window.UnlockCommandControls();
     Connected = false;
     NoReplyTicks = 0;
-    SetTimer(false);
+    EndSequence({TOutcomeKind::NoReply});
 }
 
 // A failure inside a tick or a reply ends the sequence like a silent line,
 // naming what failed; the caller still reports it.
 void TLinkSequencer::FailSequence(const std::string& what) {
-    Window.ShowStatus("Communication error ! " + what);
-    Window.UnlockCommandControls();
     Connected = false;
     NoReplyTicks = 0;
-    SetTimer(false);
+    EndSequence({TOutcomeKind::Failed, {}, what});
 }
 
 void TLinkSequencer::Timer1Timer() {
@@ -239,23 +254,17 @@ void TLinkSequencer::RunSaveTick() {
     if (StepIndex < 0 || StepIndex > LastStep) return;
     // A save that gets no answer ends like a read does instead of resending forever.
     ++NoReplyTicks;
-    if (StepIndex == 1) Window.ShowStatus(" Saving configuration");
+    if (StepIndex == 1) View.ShowStatus(" Saving configuration");
     if (RepeatDue()) {
-        TProtocolContext ctx{Window, Settings, *HexTool};
-        const TSaveCommand command = BuildSaveCommand(ctx, StepIndex);
-        if (!command.InvalidField.empty()) {
-            StopSequence(" Invalid value: " + command.InvalidField);
-            return;
-        }
-        if (command.Line) SendStepCommand(*command.Line);
-        if (command.Line && StepIndex == 1)
-            UpperLimitSaving = HexTool->HexToWord(command.Line->substr(3)) / 10;
+        const auto line = BuildSaveCommand(Settings, *HexTool, StepIndex);
+        if (line) SendStepCommand(*line);
+        if (line && StepIndex == 1) UpperLimitSaving = Settings[TSettingId::UpperLimit].value_or(0);
     }
     if (NoReplyTicks >= ReplyWaitTicks) {
         ReportSilence();
         return;
     }
-    if (StepIndex == LastStep) StopSequence(SaveEndStatus(" Saving Complete"));
+    if (StepIndex == LastStep) EndSequence(SaveEnd(TOutcomeKind::SaveCompleted));
 }
 
 void TLinkSequencer::SendCommand(const std::string& text) {
@@ -312,7 +321,7 @@ void TLinkSequencer::TakeLine(const std::string& line, bool cut) {
     if (OnReplyTaken) OnReplyTaken(*answered, line);
     if (answered->Mode == TLinkMode::Reading && !ReadReplyFits(line)) return;
     ProcessReplyAs(answered->Mode, line);
-    if (line == "NK") Window.SetCaption(Window.Caption() + NumberToText(StepIndex));
+    if (line == "NK") View.SetCaption(View.Caption() + NumberToText(StepIndex));
 }
 
 // A reply that does not fit its read command belongs to another one: taking
@@ -322,25 +331,21 @@ bool TLinkSequencer::ReadReplyFits(const std::string& line) {
     if (StepIndex < 1 || StepIndex > LastStep) return true;
     const std::string command = ReadCommands[StepIndex];
     if (line == "NK") {
-        Window.SetCaption(Window.Caption() + NumberToText(StepIndex + 1));
-        EndRead(" Read failed: UPS rejected " + command);
+        View.SetCaption(View.Caption() + NumberToText(StepIndex + 1));
+        EndRead({TOutcomeKind::ReadRejected, command});
         return false;
     }
-    if (StepIndex == LastStep && !Settings.FlagsR34[15]) return true;
+    if (StepIndex == LastStep && !Settings.Words.FlagsR34[15]) return true;
     if (ReplyFitsRead(StepIndex, line)) return true;
-    EndRead(" Unexpected reply to " + command + ": \"" + line.substr(0, 16) + "\"");
+    EndRead({TOutcomeKind::UnexpectedReply, command, line});
     return false;
 }
 
 // The unit's state is only partly known: a save must wait for a new connect.
-void TLinkSequencer::EndRead(const std::string& status) {
-    StopSequence(status);
+void TLinkSequencer::EndRead(const TOutcome& outcome) {
     Connected = false;
     NoReplyTicks = 0;
-}
-
-void TLinkSequencer::ProcessReply(const std::string& line) {
-    ProcessReplyAs(LinkMode, line);
+    EndSequence(outcome);
 }
 
 void TLinkSequencer::ProcessReplyAs(TLinkMode mode, const std::string& line) {
@@ -352,30 +357,31 @@ void TLinkSequencer::ProcessReplyAs(TLinkMode mode, const std::string& line) {
 
 void TLinkSequencer::ProcessReadReply(const std::string& line) {
     if (StepIndex >= 0 && StepIndex <= LastStep) {
-        if (StepIndex == 1) HeldUpperLimit = HexTool->HexToWord(line) / 10;
-        TProtocolContext ctx{Window, Settings, *HexTool};
-        if (!ApplyReadReply(ctx, StepIndex, line)) {
-            IdentificationFailing = true;
-            Window.PlainMessageBox("This program can use only with Morbeck Orvix series");
-            IdentificationFailing = false;
-            // Nothing may be saved to a device that failed identification, and
-            // the window must not stay locked.
-            SetTimer(false);
-            Window.UnlockCommandControls();
-            Connected = false;
+        if (!ApplyReadReply(Settings, *HexTool, StepIndex, line)) {
+            FailIdentification();
+        } else {
+            if (StepIndex == 1) HeldUpperLimit = Settings[TSettingId::UpperLimit];
+            View.ShowSettings(Settings, SettingsOfStep(StepIndex), TShowCause::Read);
         }
     }
     if (StepIndex > LastStep - 1) {
-        const bool outlets = Window.ComboItemIndex(9) == 0;
-        Window.SetEditEnabled(4, outlets);
-        Window.SetUpDownEnabled(4, outlets);
-        for (int c = 10; c <= 14; ++c)
-            Window.SetComboEnabled(c, outlets);
         StepIndex = 1;
-        StopSequence(" Reading data from UPS completed");
+        EndSequence({TOutcomeKind::ReadCompleted});
     } else {
         ++StepIndex;
     }
+}
+
+void TLinkSequencer::FailIdentification() {
+    IdentificationFailing = true;
+    View.PlainMessageBox("This program can use only with Morbeck Orvix series");
+    IdentificationFailing = false;
+    // Nothing may be saved to a device that failed identification, and the
+    // window must not stay locked.
+    SetTimer(false);
+    View.UnlockCommandControls();
+    Connected = false;
+    Report({TOutcomeKind::NotOurs, {}, Settings.Identification});
 }
 
 void TLinkSequencer::ProcessSaveReply(const std::string& line) {
@@ -383,7 +389,7 @@ void TLinkSequencer::ProcessSaveReply(const std::string& line) {
     if (StepIndex == 1 && line != "NK") HeldUpperLimit = UpperLimitSaving;
     if (StepIndex > LastStep) {
         StepIndex = 1;
-        StopSequence(SaveEndStatus(" Save all configuration success"));
+        EndSequence(SaveEnd(TOutcomeKind::SaveConfirmed));
         return;
     }
     ++StepIndex;
@@ -393,10 +399,13 @@ void TLinkSequencer::ProcessSaveReply(const std::string& line) {
 void TLinkSequencer::NoteRejection(int step) {
     if (RejectedCommand.empty() && step >= 0 && step <= LastStep)
         RejectedCommand = SaveCommands[step];
-    if (!TimerEnabled) Window.ShowStatus(SaveEndStatus(""));
+    if (TimerEnabled || RejectedCommand.empty()) return;
+    const TOutcome rejected = SaveEnd(TOutcomeKind::SaveRejected);
+    View.ShowStatus(StatusText(rejected));
+    Report(rejected);
 }
 
-std::string TLinkSequencer::SaveEndStatus(const std::string& success) const {
-    if (RejectedCommand.empty()) return success;
-    return " Save failed: UPS rejected " + RejectedCommand;
+TOutcome TLinkSequencer::SaveEnd(TOutcomeKind success) const {
+    if (RejectedCommand.empty()) return {success};
+    return {TOutcomeKind::SaveRejected, RejectedCommand};
 }

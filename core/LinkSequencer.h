@@ -1,12 +1,13 @@
 #pragma once
-// Drives the connect-and-read, read and save sequences on the window's 200 ms
+// Drives the connect-and-read, read and save sequences on the view's 200 ms
 // timer: each tick sends the current step's command, each reply line that
-// answers it is handled for the step and moves the sequence on.
+// answers it goes into the settings and moves the sequence on. How each
+// sequence ended is reported to the view as a typed outcome.
 #include "Commands.h"
-#include "FlagWords.h"
 #include "IComPort.h"
-#include "ISettingsWindow.h"
+#include "ISettingsView.h"
 #include "OrvixVersion.h"
+#include "Outcome.h"
 #include "ReplyAssembler.h"
 #include "ReplyLedger.h"
 #include "UnitHexTools.h"
@@ -21,7 +22,7 @@ class TLinkSequencer {
     static constexpr const char* WindowCaption =
         "Orvix Sine / Benlo / Quenda 特性 v" ORVIX_VERSION " (Japanese edition)";
 
-    TLinkSequencer(ISettingsWindow& window, IComPort& port);
+    TLinkSequencer(ISettingsView& view, IComPort& port);
     ~TLinkSequencer();
 
     void InitializeLink();
@@ -45,7 +46,8 @@ class TLinkSequencer {
     };
     const std::optional<TOpenError>& OpenError() const { return LastOpenError; }
     void SendCommand(const std::string& text);
-    void ProcessReply(const std::string& line);
+    // How the last sequence (or connect, save or factory refusal) ended.
+    const TOutcome& Outcome() const { return LastOutcome; }
 
     // Replies to commands already sent are still to come.
     bool AwaitingReplies() const { return !Ledger.Empty(); }
@@ -65,7 +67,9 @@ class TLinkSequencer {
     int NoReplyTicks = 0;
     TReplyAssembler Reply;
     std::unique_ptr<THexTool> HexTool;
-    TSettingsState Settings;
+    // The unit's settings as last read, set to factory values or collected
+    // from the view for a save; a save sends them.
+    TUpsSettings Settings;
 
   private:
     bool LimitsSuitTheUnit();
@@ -77,22 +81,24 @@ class TLinkSequencer {
     bool RepeatDue() const;
     void SendStepCommand(const std::string& command);
     void ReportSilence();
-    void StopSequence(const std::string& status);
+    void EndSequence(const TOutcome& outcome);
+    void Report(const TOutcome& outcome);
     void FailSequence(const std::string& what);
     void RunReadTick();
     void RunSaveTick();
     void TakeLine(const std::string& line, bool cut);
     void EndOnOverlongLine();
     bool ReadReplyFits(const std::string& line);
-    void EndRead(const std::string& status);
+    void EndRead(const TOutcome& outcome);
+    void FailIdentification();
     void ProcessReplyAs(TLinkMode mode, const std::string& line);
     void ProcessReadReply(const std::string& line);
     void ProcessSaveReply(const std::string& line);
     void NoteRejection(int step);
-    std::string SaveEndStatus(const std::string& success) const;
+    TOutcome SaveEnd(TOutcomeKind success) const;
     TSentCommand Current() const { return {LinkMode, StepIndex, Sequence}; }
 
-    ISettingsWindow& Window;
+    ISettingsView& View;
     IComPort& Port;
     TReplyLedger Ledger;
     unsigned Sequence = 0;
@@ -114,6 +120,7 @@ class TLinkSequencer {
     // read on this connect. Limits of another voltage class need a Yes.
     std::optional<int> HeldUpperLimit;
     std::optional<TOpenError> LastOpenError;
+    TOutcome LastOutcome;
     int UpperLimitSaving = 0;
     // The command the UPS answered "NK" to during the current save.
     std::string RejectedCommand;

@@ -3,7 +3,6 @@
 // exactly while the controls are locked, nothing is written to a closed port,
 // and every sequence ends within ten silent ticks.
 #include "ApdExceptions.h"
-#include "FactoryValues.h"
 #include "Fakes.h"
 #include "FuzzCheck.h"
 #include "LinkSequencer.h"
@@ -75,7 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!w.Locked) link.LMDButton4Click();
             break;
         case 7:
-            if (!w.Locked && link.EnterReadingIfConnected()) ApplyFactoryValues(w, 230);
+            if (!w.Locked && link.EnterReadingIfConnected())
+                w.ShowSettings(link.Settings, ApplyFactoryValues(link.Settings, 230),
+                               TShowCause::Factory);
             break;
         case 8: { // the operator edits while a sequence runs
             const int field = in.ConsumeIntegralInRange(1, 18);

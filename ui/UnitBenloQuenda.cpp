@@ -1,7 +1,5 @@
 #include "UnitBenloQuenda.h"
 
-#include "ControlTable.h"
-#include "FactoryValues.h"
 #include "IconArt.h"
 #include "NumberText.h"
 #include "OrvixVersion.h"
@@ -274,7 +272,8 @@ void TFormBenloQuenda::LMDButton4Click() {
 
 void TFormBenloQuenda::LMDButton5Click() {
     if (!Link.EnterReadingIfConnected()) return;
-    ApplyFactoryValues(*this, FormNormalInputVoltage->RatedVoltage);
+    const auto changed = ApplyFactoryValues(Link.Settings, FormNormalInputVoltage->RatedVoltage);
+    ShowSettings(Link.Settings, changed, TShowCause::Factory);
 }
 
 void TFormBenloQuenda::LMDButton6Click() {
@@ -291,11 +290,7 @@ void TFormBenloQuenda::ComboBox5Change() {
 }
 
 void TFormBenloQuenda::ComboBox9Change() {
-    const bool enable = ComboBox[9]->ItemIndex() == 0;
-    MaskEdit[4]->setEnabled(enable);
-    UpDown[4]->setEnabled(enable);
-    for (int c = 10; c <= 14; ++c)
-        ComboBox[static_cast<std::size_t>(c)]->setEnabled(enable);
+    EnableOutletControls(ComboBox[9]->ItemIndex() == 0);
 }
 
 void TFormBenloQuenda::UpDown3Click() {

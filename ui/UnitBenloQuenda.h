@@ -1,17 +1,17 @@
 #pragma once
 // The main settings window: port choice, connect, read, edit, factory values
 // and save. It owns the serial port, the 200 ms timer and the link sequencer,
-// and offers the sequencer the window operations it needs.
+// and is the sequencer's view: its controls show the unit's settings.
 #include "ApdComPort.h"
 #include "Controls.h"
-#include "ISettingsWindow.h"
+#include "ControlView.h"
 #include "LinkSequencer.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <array>
 
-class TFormBenloQuenda : public QWidget, public ISettingsWindow {
+class TFormBenloQuenda : public QWidget, public TControlView {
   public:
     TFormBenloQuenda();
     ~TFormBenloQuenda() override;
@@ -32,7 +32,7 @@ class TFormBenloQuenda : public QWidget, public ISettingsWindow {
     void Timer1Timer();
     void ComPort1TriggerAvail(TApdCustomComPort& cp, std::uint16_t count);
 
-    // What the link sequencer uses of the window.
+    // The view the link sequencer drives.
     std::string Caption() const override;
     void SetCaption(const std::string& text) override;
     std::string EditText(int edit) const override;

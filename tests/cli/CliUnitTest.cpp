@@ -1,6 +1,6 @@
 // The settings-by-name mapping both ways, value refusals and argument errors.
 #include "Arguments.h"
-#include "HeadlessWindow.h"
+#include "Commands.h"
 #include "Report.h"
 #include "Session.h"
 #include "Settings.h"
@@ -19,63 +19,83 @@ struct TMapping {
     const char* Typed;
     int Value;
     const char* Printed;
-    int Control; // the edit text or combo item it becomes, checked below
-    const char* ControlShows;
+    const char* Sent; // the save command that carries it
 };
 
-TEST(Settings, EveryWritableNameMapsToItsControlAndBack) {
+// A name's value goes into the settings, out as its save command, and back in
+// from that command's word as a read takes it, changing nothing else.
+TEST(Settings, EveryWritableNameTravelsToItsRegisterAndBack) {
     const TMapping table[] = {
-        {"upper_limit_v", "276", 276, "276", 1, "276"},
-        {"lower_limit_v", "173.0", 173, "173", 2, "173"},
-        {"shutdown_delay_min", "600", 600, "600", 3, "600"},
-        {"outlet_delay_s", "0", 0, "0", 4, "0"},
-        {"frequency_tolerance_hz", "10", 10, "10", 1, "10"},
-        {"biweekly_self_test", "yes", 1, "true", 2, "実行"},
-        {"fault_alarm_delay", "FALSE", 0, "false", 3, "取り消し"},
-        {"backup_warning_auto_stop", "1", 1, "true", 4, "実行"},
-        {"alarm_sound_stop", "true", 1, "true", 5, "はい"},
-        {"backup_warning_sound", "no", 0, "false", 6, "いいえ"},
-        {"overload_warning_sound", "0", 0, "false", 7, "いいえ"},
-        {"battery_low_warning_sound", "Yes", 1, "true", 8, "はい"},
-        {"intelligent_channel_control", "false", 0, "false", 9, "取り消し"},
-        {"mains_overload_shutdown", "true", 1, "true", 10, "実行"},
-        {"high_temperature_shutdown", "true", 1, "true", 11, "実行"},
-        {"battery_low_shutdown", "true", 1, "true", 12, "実行"},
-        {"battery_overload_shutdown", "true", 1, "true", 13, "実行"},
-        {"auto_supply_after_overload", "true", 1, "true", 14, "実行"},
+        {"upper_limit_v", "276", 276, "276", "R5=0AC8"},
+        {"lower_limit_v", "173.0", 173, "173", "R4=06C2"},
+        {"shutdown_delay_min", "600", 600, "600", "TD=600"},
+        {"outlet_delay_s", "0", 0, "0", "R42=0000"},
+        {"frequency_tolerance_hz", "10", 10, "10", "F%=20"},
+        {"biweekly_self_test", "yes", 1, "true", "R31=2000"},
+        {"fault_alarm_delay", "FALSE", 0, "false", "R31=0000"},
+        {"backup_warning_auto_stop", "1", 1, "true", "R31=0001"},
+        {"alarm_sound_stop", "true", 1, "true", "R28=00FF"},
+        {"backup_warning_sound", "no", 0, "false", "R28=0000"},
+        {"overload_warning_sound", "0", 0, "false", "R28=0000"},
+        {"battery_low_warning_sound", "Yes", 1, "true", "R28=0800"},
+        {"intelligent_channel_control", "false", 0, "false", "R34=8000"},
+        {"mains_overload_shutdown", "true", 1, "true", "R34=8300"},
+        {"high_temperature_shutdown", "true", 1, "true", "R34=8500"},
+        {"battery_low_shutdown", "true", 1, "true", "R34=8900"},
+        {"battery_overload_shutdown", "true", 1, "true", "R34=9100"},
+        {"auto_supply_after_overload", "true", 1, "true", "R34=A100"},
+    };
+    const THexTool hex;
+    auto unit = [&] {
+        TUpsSettings s;
+        const char* replies[] = {"ORVIX-BQ1l", "0B40", "06C2", "2",   "6",
+                                 "0000",       "0000", "8100", "0005"};
+        for (int step = 0; step <= LastStep; ++step)
+            ApplyReadReply(s, hex, step, replies[step]);
+        return s;
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.Name);
-        const TFieldDef* f = FindField(row.Name);
+        const TSettingDef* f = FindSetting(row.Name);
         ASSERT_NE(f, nullptr);
         std::string error;
         ASSERT_EQ(ParseValue(*f, row.Typed, error), row.Value) << error;
         EXPECT_EQ(FormatValue(*f, row.Value), row.Printed);
 
-        THeadlessWindow w;
-        ApplyToWindow(w, *f, row.Value);
-        const bool edit = f->Kind == TFieldKind::Volts || f->Kind == TFieldKind::Integer;
-        EXPECT_EQ(edit ? w.EditText(row.Control) : w.ComboText(row.Control), row.ControlShows);
-        // Back from the controls, with outlet management present (R34 bit 15).
-        const TUnitSettings s = SettingsFromWindow(w, "", {{"R34", "8000"}});
-        EXPECT_EQ(s[*f], row.Value);
-        for (const auto& other : Fields()) {
-            if (&other != f && other.Control && other.Control != f->Control &&
-                other.Kind == f->Kind) {
-                EXPECT_FALSE(s[other].has_value()) << other.Name << " was touched too";
+        TUpsSettings s = unit();
+        const TUpsSettings before = s;
+        s[*f] = row.Value;
+        const auto sent = BuildSaveCommand(s, hex, f->Step);
+        ASSERT_TRUE(sent);
+        EXPECT_EQ(*sent, row.Sent);
+        TUpsSettings back = unit();
+        ApplyReadReply(back, hex, f->Step, sent->substr(sent->find('=') + 1));
+        EXPECT_EQ(back[*f], row.Value);
+        // Stopping every alarm sound turns the sounds off with it.
+        const bool allStopped = f->Id == TSettingId::AlarmSoundStop && row.Value;
+        for (const auto& other : SettingTable()) {
+            if (&other != f && other.Step == f->Step && !allStopped) {
+                EXPECT_EQ(back[other], before[other]) << other.Name << " changed too";
             }
         }
     }
 }
 
+// Without outlet management the outlet settings are not known: they print as
+// null, and a save keeps the bits the unit holds and sends no delay.
 TEST(Settings, OutletSettingsAreUnknownWithoutOutletManagement) {
-    THeadlessWindow w;
-    ApplyToWindow(w, *FindField("intelligent_channel_control"), 1);
-    ApplyToWindow(w, *FindField("outlet_delay_s"), 90);
-    const TUnitSettings s = SettingsFromWindow(w, "", {{"R34", "7F00"}});
+    const THexTool hex;
+    TUpsSettings s;
+    ApplyReadReply(s, hex, 7, "7F00");
+    ApplyReadReply(s, hex, 8, "0FFF");
     EXPECT_EQ(s["outlet_management_present"], 0);
-    EXPECT_FALSE(s["intelligent_channel_control"].has_value());
-    EXPECT_FALSE(s["outlet_delay_s"].has_value());
+    for (const auto& f : SettingTable())
+        if (f.Outlet) {
+            EXPECT_FALSE(s[f].has_value()) << f.Name;
+        }
+    EXPECT_EQ(FormatValue(*FindSetting("outlet_delay_s"), s["outlet_delay_s"]), "null");
+    EXPECT_EQ(BuildSaveCommand(s, hex, 7), "R34=7F00");
+    EXPECT_FALSE(BuildSaveCommand(s, hex, 8));
 }
 
 struct TRefusal {
@@ -130,14 +150,14 @@ struct TFit {
 
 TEST(Settings, ChangesTheUnitCannotTakeAreRefusedOrLeftOut) {
     // A unit with outlet management, channel control off and every sound stopped.
-    TUnitSettings before;
+    TUpsSettings before;
     before["outlet_management_present"] = 1;
     before["intelligent_channel_control"] = 0;
     before["alarm_sound_stop"] = 1;
-    TUnitSettings bare;
+    TUpsSettings bare;
     bare["outlet_management_present"] = 0;
     const struct {
-        const TUnitSettings& Unit;
+        const TUpsSettings& Unit;
         TFit Fit;
     } table[] = {
         {before, {"outlet_delay_s=120", true, "only while intelligent_channel_control", 0}},
@@ -224,8 +244,8 @@ TEST(Arguments, MistakesAreNamed) {
 // The listing shows what a write takes: every name, and the limit choices per rated voltage.
 TEST(Settings, TheListingHasEveryNameAndTheLimitChoices) {
     const QJsonArray all = QJsonDocument::fromJson(SettingsListing(0, true).c_str()).array();
-    ASSERT_EQ(all.size(), static_cast<qsizetype>(Fields().size()));
-    for (const auto& f : Fields()) {
+    ASSERT_EQ(all.size(), static_cast<qsizetype>(SettingTable().size()));
+    for (const auto& f : SettingTable()) {
         SCOPED_TRACE(f.Name);
         const auto it = std::find_if(all.begin(), all.end(), [&](const QJsonValue& v) {
             return v.toObject()["name"].toString() == f.Name;
@@ -235,11 +255,11 @@ TEST(Settings, TheListingHasEveryNameAndTheLimitChoices) {
         EXPECT_EQ(o["writable"].toBool(), f.Writable);
         EXPECT_FALSE(o["maps_to"].toString().isEmpty());
         for (int rated : {100, 110, 220, 230, 240}) {
-            if (f.Kind != TFieldKind::Volts) continue;
+            if (f.Kind != TSettingKind::Volts) continue;
             std::vector<int> choices;
             for (const auto& v : o["choices"][QString::number(rated)].toArray())
                 choices.push_back(v.toInt());
-            EXPECT_EQ(choices, LimitChoices(f.Control == 1, rated)) << rated;
+            EXPECT_EQ(choices, LimitChoices(f.Id == TSettingId::UpperLimit, rated)) << rated;
         }
     }
     const std::string table = SettingsListing(240, false);
@@ -247,23 +267,25 @@ TEST(Settings, TheListingHasEveryNameAndTheLimitChoices) {
     EXPECT_EQ(table.find("230 V"), std::string::npos) << table;
 }
 
-TEST(Session, StatusesOfAFailedSequenceAreJudged) {
+TEST(Session, OutcomesOfAFailedSequenceAreJudged) {
+    using K = TOutcomeKind;
     const struct {
-        const char* Status;
+        TOutcome Outcome;
         int Exit; // -1: no failure
         const char* Message;
     } table[] = {
-        {" Unexpected reply to R5: \"1111\"", ExitNoReply,
+        {{K::UnexpectedReply, "R5", "1111"}, ExitNoReply,
          "answered R5 (upper_limit_v) with a reply that does not fit it: \"1111\""},
-        {" Read failed: UPS rejected R31", ExitRejected, "rejected the read of R31 (biweekly"},
-        {" Save failed: UPS rejected R4", ExitRejected, "rejected R4= (lower_limit_v)"},
-        {" Invalid value: MaskEdit1", ExitUsage, "the save stopped at MaskEdit1"},
-        {" Reading data from UPS completed", -1, ""},
-        {" Saving Complete", -1, ""},
+        {{K::ReadRejected, "R31"}, ExitRejected, "rejected the read of R31 (biweekly"},
+        {{K::SaveRejected, "R4"}, ExitRejected, "rejected R4= (lower_limit_v)"},
+        {{K::InvalidValue, {}, {}, TSettingId::ShutdownDelay}, ExitUsage,
+         "shutdown_delay_min to save cannot be sent; nothing was"},
+        {{K::ReadCompleted}, -1, ""},
+        {{K::SaveCompleted}, -1, ""},
     };
     for (const auto& row : table) {
-        SCOPED_TRACE(row.Status);
-        const auto f = FailureOfStatus(row.Status);
+        SCOPED_TRACE(StatusText(row.Outcome));
+        const auto f = FailureOfOutcome(row.Outcome);
         ASSERT_EQ(f.has_value(), row.Exit >= 0);
         if (!f) continue;
         EXPECT_EQ(f->Exit, row.Exit);

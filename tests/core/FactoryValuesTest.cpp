@@ -1,4 +1,3 @@
-#include "FactoryValues.h"
 #include "Fakes.h"
 #include "RatedVoltage.h"
 #include "VoltageClass.h"
@@ -17,7 +16,8 @@ TEST(FactoryValues, LimitsFollowTheRatedVoltageAndEverythingElseIsFixed) {
         w.SetComboItemIndex(5, 0);
         for (int c = 6; c <= 8; ++c)
             w.SetComboEnabled(c, false);
-        ApplyFactoryValues(w, rated);
+        TUpsSettings settings;
+        w.ShowSettings(settings, ApplyFactoryValues(settings, rated), TShowCause::Factory);
         EXPECT_EQ(w.Edit[1], upper) << rated;
         EXPECT_EQ(w.Edit[2], lower) << rated;
         EXPECT_EQ(w.Edit[3], "2");

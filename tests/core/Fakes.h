@@ -1,8 +1,7 @@
 #pragma once
 // A window and a port that record what the protocol core did to them.
-#include "ControlTable.h"
+#include "ControlView.h"
 #include "IComPort.h"
-#include "ISettingsWindow.h"
 
 #include <deque>
 #include <functional>
@@ -10,7 +9,7 @@
 #include <string>
 #include <vector>
 
-class FakeWindow : public ISettingsWindow {
+class FakeWindow : public TControlView {
   public:
     FakeWindow() {
         for (int c = 1; c <= 14; ++c) {
@@ -66,6 +65,10 @@ class FakeWindow : public ISettingsWindow {
     void LockCommandControls() override { Locked = true; }
     void UnlockCommandControls() override { Locked = false; }
     void ShowStatus(const std::string& text) override { Status = text; }
+    void SequenceEnded(const TOutcome& outcome) override {
+        Outcomes.push_back(outcome.Kind);
+        TControlView::SequenceEnded(outcome);
+    }
 
     bool AnswerYes = false;
     std::vector<std::string> Details; // of error boxes that gave one
@@ -83,6 +86,7 @@ class FakeWindow : public ISettingsWindow {
     bool Locked = false;
     std::string Status;
     std::vector<std::string> Boxes;
+    std::vector<TOutcomeKind> Outcomes; // as each sequence ended
     // Runs while a box is "open", standing in for its nested message loop.
     std::function<void()> OnBox;
 };

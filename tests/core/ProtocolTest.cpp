@@ -1,27 +1,38 @@
 #include "Commands.h"
 #include "Fakes.h"
-#include "FlagWords.h"
 #include "ReplyAssembler.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+// A reply goes into the settings and the window shows them; a save takes the
+// window's controls back into the settings and sends from them.
 struct Protocol : ::testing::Test {
     FakeWindow W;
     THexTool Hex;
-    TSettingsState S;
-    TProtocolContext Ctx{W, S, Hex};
+    TUpsSettings Settings;
+    TSettingsState& S = Settings.Words;
 
+    Protocol() { Settings[TSettingId::FrequencyTolerance] = 3; } // as a read leaves it
+
+    bool Read(int step, const std::string& line) {
+        const bool ok = ApplyReadReply(Settings, Hex, step, line);
+        W.ShowSettings(Settings, SettingsOfStep(step), TShowCause::Read);
+        return ok;
+    }
     std::string Save(int step) {
-        const auto c = BuildSaveCommand(Ctx, step);
-        return c.Line ? *c.Line
-                      : (c.InvalidField.empty() ? "<none>" : "<invalid " + c.InvalidField + ">");
+        for (auto [e, text] : {std::pair{1, "230"}, {2, "180"}, {3, "2"}}) // edits left alone
+            if (W.Edit[e] == UnreadableText) W.Edit[e] = text;
+        auto invalid = W.CollectSettings(Settings);
+        if (!invalid) invalid = UnsendableSetting(Settings);
+        if (invalid) return std::string("<invalid ") + Setting(*invalid).Description + ">";
+        return BuildSaveCommand(Settings, Hex, step).value_or("<none>");
     }
 };
 } // namespace
 
 TEST_F(Protocol, R31RoundTripKeepsHiddenBitsAndReplacesShownOnes) {
-    ApplyReadReply(Ctx, 5, "A108");
+    Read(5, "A108");
     EXPECT_EQ(W.ComboIndex[2], 0); // bit 13 set
     EXPECT_EQ(W.ComboIndex[3], 0); // bit 3 set
     EXPECT_EQ(W.ComboIndex[4], 1); // bit 0 clear
@@ -37,7 +48,7 @@ TEST_F(Protocol, NeverReadWordSendsOnlyTheShownBits) {
 }
 
 TEST_F(Protocol, AlarmStopRuleInBothDirections) {
-    ApplyReadReply(Ctx, 6, "00FF");
+    Read(6, "00FF");
     EXPECT_EQ(W.ComboIndex[5], 0);
     for (int c = 6; c <= 8; ++c) {
         EXPECT_EQ(W.ComboIndex[c], 1);
@@ -53,7 +64,7 @@ TEST_F(Protocol, AlarmStopRuleInBothDirections) {
     EXPECT_EQ(Save(6), "R28=1AFF");
 
     // Any other word enables the three boxes again and shows its bits.
-    ApplyReadReply(Ctx, 6, "1200");
+    Read(6, "1200");
     EXPECT_EQ(W.ComboIndex[5], 1);
     EXPECT_EQ(W.ComboIndex[6], 0); // bit 9
     EXPECT_EQ(W.ComboIndex[7], 0); // bit 12
@@ -63,7 +74,7 @@ TEST_F(Protocol, AlarmStopRuleInBothDirections) {
 }
 
 TEST_F(Protocol, R34Bit15IsPreservedAndGatesTheOutletGroup) {
-    ApplyReadReply(Ctx, 7, "8100");
+    Read(7, "8100");
     EXPECT_TRUE(S.FlagsR34[15]);
     EXPECT_TRUE(W.ComboEnabled[10]);
     EXPECT_EQ(W.ComboIndex[9], 0);
@@ -71,74 +82,80 @@ TEST_F(Protocol, R34Bit15IsPreservedAndGatesTheOutletGroup) {
     W.SetComboItemIndex(14, 0);
     EXPECT_EQ(Save(7), "R34=A100");
 
+    // Without bit 15 the outlet settings are not known and no control changes.
     FakeWindow other;
-    TSettingsState s2;
-    TProtocolContext c2{other, s2, Hex};
-    ApplyReadReply(c2, 7, "0100");
-    EXPECT_FALSE(s2.FlagsR34[15]);
-    EXPECT_EQ(other.ComboIndex[9], -1); // nothing else changes without bit 15
+    TUpsSettings s2;
+    ApplyReadReply(s2, Hex, 7, "0100");
+    other.ShowSettings(s2, SettingsOfStep(7), TShowCause::Read);
+    EXPECT_FALSE(s2.Words.FlagsR34[15]);
+    EXPECT_EQ(s2[TSettingId::OutletManagementPresent], 0);
+    EXPECT_FALSE(s2[TSettingId::IntelligentChannelControl]);
+    EXPECT_EQ(other.ComboIndex[9], -1);
     EXPECT_FALSE(other.ComboEnabled[10]);
-    other.SetComboItemIndex(9, 0);
-    EXPECT_EQ(*BuildSaveCommand(c2, 7).Line, "R34=0100");
+    EXPECT_EQ(*BuildSaveCommand(s2, Hex, 7), "R34=0100"); // unknown flags keep their bits
+    s2[TSettingId::IntelligentChannelControl] = 0;
+    EXPECT_EQ(*BuildSaveCommand(s2, Hex, 7), "R34=0000");
 }
 
 TEST_F(Protocol, EncodeR42ReplacesTwelveBitsAndKeepsTheHighNibble) {
-    EXPECT_EQ(S.EncodeR42(Hex, "4000"), "0FA0");
-    EXPECT_EQ(S.EncodeR42(Hex, "4096"), "0000");
-    EXPECT_EQ(S.EncodeR42(Hex, "-5"), "0000");
-    EXPECT_EQ(S.EncodeR42(Hex, "12abc"), "000C");
-    EXPECT_EQ(S.EncodeR42(Hex, "読取不可"), "0000");
+    EXPECT_EQ(S.EncodeR42(Hex, 4000), "0FA0");
+    EXPECT_EQ(S.EncodeR42(Hex, 4096), "0000");
+    EXPECT_EQ(S.EncodeR42(Hex, -5), "0000");
     S.HexR42 = "505A";
     EXPECT_EQ(S.DecodeR42(Hex), 0x05A);
-    EXPECT_EQ(S.EncodeR42(Hex, "4000"), "5FA0");
+    EXPECT_EQ(S.EncodeR42(Hex, 4000), "5FA0");
 }
 
 TEST_F(Protocol, R42IsReadAndSavedOnlyWithOutletManagement) {
-    ApplyReadReply(Ctx, 8, "005A");
+    Read(8, "005A");
     EXPECT_EQ(W.Edit[4], "読取不可");
-    ApplyReadReply(Ctx, 7, "8000");
-    ApplyReadReply(Ctx, 8, "305A");
+    Read(7, "8000");
+    Read(8, "305A");
     EXPECT_EQ(W.Edit[4], "90");
     EXPECT_EQ(W.UpDown[4], 90);
     EXPECT_EQ(Save(8), "<none>"); // ComboBox9 is on item 1
     W.SetComboItemIndex(9, 0);
-    W.SetEditText(4, "120");
-    EXPECT_EQ(Save(8), "R42=3078");
+    // The field's leading digits count; a field without any sends 0.
+    for (auto [text, sent] : {std::pair{"120", "R42=3078"}, {"12abc", "R42=300C"},
+                              {"読取不可", "R42=3000"}}) {
+        W.SetEditText(4, text);
+        EXPECT_EQ(Save(8), sent) << text;
+    }
 }
 
 TEST_F(Protocol, LimitsTravelAsTenthsOfVolts) {
-    ApplyReadReply(Ctx, 1, "04D8");
+    Read(1, "04D8");
     EXPECT_EQ(W.Edit[1], "124");
-    ApplyReadReply(Ctx, 1, "04DF");
+    Read(1, "04DF");
     EXPECT_EQ(W.Edit[1], "124");
     EXPECT_EQ(Save(1), "R5=04D8");
     W.SetEditText(2, " 95");
     EXPECT_EQ(Save(2), "R4=03B6");
     W.SetEditText(1, "6553");
     EXPECT_EQ(Save(1), "R5=FFFA");
-    // Out of the 16-bit range or not a number: refused, never wrapped.
-    W.SetEditText(1, "7000");
-    EXPECT_EQ(Save(1), "<invalid upper limit>");
-    W.SetEditText(2, "-1");
-    EXPECT_EQ(Save(2), "<invalid lower limit>");
-    W.SetEditText(1, "288V");
-    EXPECT_EQ(Save(1), "<invalid upper limit>");
-    W.SetEditText(3, "abc");
-    EXPECT_EQ(Save(3), "<invalid shutdown delay>");
+    // Out of the 16-bit range or not a number: refused before any step, never wrapped.
+    for (auto [edit, text, refused] :
+         {std::tuple{1, "7000", "upper limit"}, {2, "-1", "lower limit"},
+          {1, "288V", "upper limit"}, {3, "abc", "shutdown delay"}}) {
+        W.Edit = {{1, "230"}, {2, "180"}, {3, "2"}, {4, "0"}};
+        W.SetEditText(edit, text);
+        for (int step : {0, 1, 3})
+            EXPECT_EQ(Save(step), std::string("<invalid ") + refused + ">") << text;
+    }
 }
 
 TEST_F(Protocol, DelayAndFrequencyReplies) {
-    ApplyReadReply(Ctx, 3, "300");
+    Read(3, "300");
     EXPECT_EQ(W.UpDown[3], 300);
     EXPECT_EQ(W.Edit[3], "300");
     EXPECT_EQ(Save(3), "TD=300");
 
-    ApplyReadReply(Ctx, 4, "6");
+    Read(4, "6");
     EXPECT_EQ(W.ComboIndex[1], 2);
-    ApplyReadReply(Ctx, 4, "7");
+    Read(4, "7");
     EXPECT_EQ(W.ComboIndex[1], 2);
     EXPECT_EQ(Save(4), "F%=6");
-    ApplyReadReply(Ctx, 4, "30");
+    Read(4, "30");
     EXPECT_EQ(W.ComboText[1], "15");
     EXPECT_EQ(W.ComboIndex[1], -1);
     EXPECT_EQ(S.FPercentNumber, 15);
@@ -146,14 +163,14 @@ TEST_F(Protocol, DelayAndFrequencyReplies) {
 }
 
 TEST_F(Protocol, EmptyReplyDecodesAsZeroAndFailsIdentification) {
-    EXPECT_FALSE(ApplyReadReply(Ctx, 0, ""));
-    EXPECT_FALSE(ApplyReadReply(Ctx, 0, "ORVIX 230k"));
-    EXPECT_FALSE(ApplyReadReply(Ctx, 0, "short l"));
-    EXPECT_TRUE(ApplyReadReply(Ctx, 0, "ORVIX-BQ1l 230V"));
-    EXPECT_EQ(S.IdentificationLine, "ORVIX-BQ1l 230V");
-    ApplyReadReply(Ctx, 1, "");
+    EXPECT_FALSE(Read(0, ""));
+    EXPECT_FALSE(Read(0, "ORVIX 230k"));
+    EXPECT_FALSE(Read(0, "short l"));
+    EXPECT_TRUE(Read(0, "ORVIX-BQ1l 230V"));
+    EXPECT_EQ(Settings.Identification, "ORVIX-BQ1l 230V");
+    Read(1, "");
     EXPECT_EQ(W.Edit[1], "0");
-    ApplyReadReply(Ctx, 3, "");
+    Read(3, "");
     EXPECT_EQ(W.Edit[3], "");
     EXPECT_EQ(W.UpDown[3], 0);
 }

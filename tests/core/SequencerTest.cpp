@@ -284,26 +284,29 @@ TEST_F(Sequencer, SaveWithoutRepliesStopsLikeARead) {
     EXPECT_EQ(L.StepIndex, 1);
 }
 
-TEST_F(Sequencer, InvalidSaveValueStopsAtItsStepAndNamesTheField) {
+// Every value is checked before the first command: an invalid one sends
+// nothing, so the unit is never left half-written.
+TEST_F(Sequencer, AnInvalidValueSendsNothingAndNamesTheField) {
+    const struct {
+        int Edit;
+        const char* Text;
+        const char* Status;
+    } cases[] = {{1, "abc", " Invalid value: upper limit"},
+                 {2, "7000", " Invalid value: lower limit"},
+                 {3, "", " Invalid value: shutdown delay"}};
     ConnectAndRead();
-    W.SetEditText(1, "abc");
-    P.Sent.clear();
-    L.LMDButton4Click();
-    Exchange("OK");
-    L.Timer1Timer();
-    EXPECT_EQ(P.Sent, std::vector<std::string>{"Xw\r\n"});
-    EXPECT_EQ(W.Status, " Invalid value: upper limit");
-    EXPECT_FALSE(W.Locked);
-    EXPECT_FALSE(W.TimerOn);
-    EXPECT_EQ(L.StepIndex, 1);
-
-    W.SetEditText(1, "288");
-    W.SetEditText(2, "7000");
-    L.LMDButton4Click();
-    Exchange("OK");
-    Exchange("OK");
-    L.Timer1Timer();
-    EXPECT_EQ(W.Status, " Invalid value: lower limit");
+    for (const auto& c : cases) {
+        W.Edit = {{1, "288"}, {2, "173"}, {3, "2"}, {4, "90"}};
+        W.SetEditText(c.Edit, c.Text);
+        P.Sent.clear();
+        L.LMDButton4Click();
+        EXPECT_TRUE(P.Sent.empty()) << c.Text;
+        EXPECT_EQ(W.Status, c.Status);
+        EXPECT_EQ(W.Outcomes.back(), TOutcomeKind::InvalidValue);
+        EXPECT_FALSE(W.Locked);
+        EXPECT_FALSE(W.TimerOn);
+        EXPECT_TRUE(L.Connected);
+    }
 }
 
 TEST_F(Sequencer, RejectedCommandsShowInTheCaptionAndTheStatus) {
@@ -488,7 +491,7 @@ TEST_F(Sequencer, LimitsOfAnotherVoltageClassAreSavedOnlyAfterAYes) {
         {"288", "80", false,
          "The limits to save (288 V / 80 V) mix the limits of both kinds of UPS, but this UPS "
          "holds the limits of a 220–240 V UPS. Save anyway?"},
-        {"abc", "80", false, ""}, // refused by the save itself
+        {"abc", "80", false, ""}, // refused by the save itself, before any question
         {"124", "80", true, "asked"},
     };
     for (const auto& c : cases) {
@@ -508,7 +511,7 @@ TEST_F(Sequencer, LimitsOfAnotherVoltageClassAreSavedOnlyAfterAYes) {
             EXPECT_FALSE(W.Locked);
             EXPECT_EQ(W.Edit[1], c.Upper);
         }
-        const bool sends = c.Question.empty() || c.Yes;
+        const bool sends = (c.Question.empty() || c.Yes) && std::string(c.Upper) != "abc";
         EXPECT_EQ(W.TimerOn, sends);
         for (int i = 0; i < 9 && W.TimerOn; ++i)
             Exchange("OK");
