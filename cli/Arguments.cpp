@@ -1,13 +1,17 @@
 #include "Arguments.h"
 
 #include "OrvixVersion.h"
+#include "SettingsTable.h"
 
 #include <algorithm>
 #include <map>
+#include <string>
+#include <vector>
 
 const char* const VersionText = "orvix-ups " ORVIX_VERSION "\n";
 
-const char* const UsageText = R"(Usage:
+namespace {
+const char* const UsageHead = R"(Usage:
   orvix-ups ports   [--json]
   orvix-ups read    -p PORT [-j] [--log FILE] [--reply-wait MS] [-q]
   orvix-ups write   -p PORT -r V (-s NAME=VALUE ... | --from FILE)
@@ -40,19 +44,50 @@ its type, range or choices, unit and register.
   --reply-wait MS   how long a silent line is waited for (default 600, three ticks)
   -q, --quiet       no progress line and no notes; errors only
 
-Settings: upper_limit_v lower_limit_v (volts), shutdown_delay_min (1-600),
-frequency_tolerance_hz (1-10), outlet_delay_s (0-4000), biweekly_self_test,
-fault_alarm_delay, backup_warning_auto_stop, alarm_sound_stop,
-backup_warning_sound, overload_warning_sound, battery_low_warning_sound,
-intelligent_channel_control, mains_overload_shutdown, high_temperature_shutdown,
-battery_low_shutdown, battery_overload_shutdown, auto_supply_after_overload.
-Read only: identification, outlet_management_present, registers.
-
+)";
+const char* const UsageTail = R"(
 Exit status: 0 done; 1 usage or a refused value (nothing sent); 2 the port
 cannot be opened; 3 no reply; 4 not a UPS of this line; 5 the UPS rejected a
 command; 6 the read-back differs from what was written; 7 the transcript or the
 output could not be written; 129, 130, 143 stopped by SIGHUP, SIGINT, SIGTERM.
 )";
+
+// "Settings: upper_limit_v lower_limit_v (volts), shutdown_delay_min (1-600), ..."
+// from the settings table, wrapped at 80 columns.
+std::string SettingsParagraph() {
+    std::vector<std::string> writable, readOnly;
+    for (const TSettingDef& f : SettingTable()) {
+        std::string item = f.Name;
+        if (f.Kind == TSettingKind::Volts) item += " (volts)";
+        if (f.Kind == TSettingKind::Integer || f.Kind == TSettingKind::Hertz)
+            item += " (" + std::to_string(f.Min) + "-" + std::to_string(f.Max) + ")";
+        (f.Writable ? writable : readOnly).push_back(item);
+    }
+    readOnly.emplace_back("registers");
+    std::string out, line;
+    auto add = [&](const std::string& word) {
+        if (!line.empty() && line.size() + 1 + word.size() > 79) {
+            out += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    };
+    auto list = [&](const char* head, const std::vector<std::string>& items) {
+        add(head);
+        for (std::size_t i = 0; i < items.size(); ++i)
+            add(items[i] + (i + 1 < items.size() ? "," : "."));
+        out += line + "\n";
+        line.clear();
+    };
+    list("Settings:", writable);
+    list("Read only:", readOnly);
+    return out;
+}
+} // namespace
+
+std::string UsageText() {
+    return UsageHead + SettingsParagraph() + UsageTail;
+}
 
 namespace {
 

@@ -36,5 +36,5 @@ TArguments ParseArguments(const std::vector<std::string>& args);
 // none is close.
 std::string Closest(const std::string& word, const std::vector<std::string>& candidates);
 
-extern const char* const UsageText;
+std::string UsageText();
 extern const char* const VersionText;

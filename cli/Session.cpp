@@ -91,7 +91,7 @@ std::string Where(const TPortTarget& port) {
 TUpsSession::TUpsSession(const TPortTarget& port, TTranscript& log, bool progress)
     : Port(port), Log(log), ShowProgressLine(progress) {
     ComPort1.SetDevicePath(port.Path);
-    ComPort1.SetBaud(4800);
+    ComPort1.SetBaud(TLinkSequencer::LineBaud);
     ComPort1.SetAutoOpen(false);
     ComPort1.OnTriggerAvail = [this](TApdCustomComPort&, std::uint16_t count) { OnData(count); };
     View.OnTimer = [this] { OnTick(); };

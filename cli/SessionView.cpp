@@ -1,7 +1,9 @@
 #include "SessionView.h"
 
+#include "LinkSequencer.h"
+
 TSessionView::TSessionView() {
-    Timer1.setInterval(200);
+    Timer1.setInterval(TLinkSequencer::TickMs);
     // The window's own timer is precise too; a coarse one drifts a tick by up to 10 ms.
     Timer1.setTimerType(Qt::PreciseTimer);
     QObject::connect(&Timer1, &QTimer::timeout, [this] {

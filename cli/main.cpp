@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     }
     switch (a.Command) {
     case TCommand::Help:
-        std::cout << UsageText;
+        std::cout << UsageText();
         return ExitOk;
     case TCommand::Version:
         std::cout << VersionText;

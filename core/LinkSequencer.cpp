@@ -320,7 +320,7 @@ void TLinkSequencer::TakeLine(const std::string& line, bool cut) {
     if (answered->Mode == TLinkMode::Reading && !TimerEnabled) return;
     if (OnReplyTaken) OnReplyTaken(*answered, line);
     if (answered->Mode == TLinkMode::Reading && !ReadReplyFits(line)) return;
-    ProcessReplyAs(answered->Mode, line);
+    ProcessReply(answered->Mode, line);
     if (line == "NK") View.SetCaption(View.Caption() + NumberToText(StepIndex));
 }
 
@@ -348,7 +348,7 @@ void TLinkSequencer::EndRead(const TOutcome& outcome) {
     EndSequence(outcome);
 }
 
-void TLinkSequencer::ProcessReplyAs(TLinkMode mode, const std::string& line) {
+void TLinkSequencer::ProcessReply(TLinkMode mode, const std::string& line) {
     if (mode == TLinkMode::Reading)
         ProcessReadReply(line);
     else

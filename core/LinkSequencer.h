@@ -19,6 +19,9 @@
 
 class TLinkSequencer {
   public:
+    // The line's speed and the tick that paces every sequence.
+    static constexpr int LineBaud = 4800;
+    static constexpr int TickMs = 200;
     static constexpr const char* WindowCaption =
         "Orvix Sine / Benlo / Quenda 特性 v" ORVIX_VERSION " (Japanese edition)";
 
@@ -91,7 +94,7 @@ class TLinkSequencer {
     bool ReadReplyFits(const std::string& line);
     void EndRead(const TOutcome& outcome);
     void FailIdentification();
-    void ProcessReplyAs(TLinkMode mode, const std::string& line);
+    void ProcessReply(TLinkMode mode, const std::string& line);
     void ProcessReadReply(const std::string& line);
     void ProcessSaveReply(const std::string& line);
     void NoteRejection(int step);

@@ -64,8 +64,8 @@ int TApdWin32Dispatcher::DeviceOpen(const std::string& device) {
         return rc;
     }
     GetCommModemStatus(h, &ModemStatus);
-    DWORD errors = 0;
-    if (ClearCommError(h, &errors, nullptr)) LineErrors = errors & 0x1F;
+    // Errors from before the open must not hold up the first read.
+    ClearCommError(h, nullptr, nullptr);
     return 0;
 }
 
@@ -136,10 +136,9 @@ void TApdWin32Dispatcher::DeviceSetModemLines(bool dtr, bool rts) {
 }
 
 int TApdWin32Dispatcher::DeviceRead(char* buffer, int size) {
-    DWORD errors = 0;
+    DWORD errors = 0; // a line error is no reason to stop reading
     COMSTAT status{};
     if (size <= 0 || !ClearCommError(Device, &errors, &status)) return 0;
-    LineErrors |= errors & 0x1F;
     // An overlapped read with nothing waiting may stay pending instead of
     // returning nothing: ask only for what the driver holds.
     const DWORD want = std::min(static_cast<DWORD>(size), status.cbInQue);

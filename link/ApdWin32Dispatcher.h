@@ -38,7 +38,6 @@ class TApdWin32Dispatcher : public TApdBaseDispatcher {
     const HANDLE FlushEvent;     // a flush: ends a write's wait
     const HANDLE DispatchEnding; // the dispatch thread is ending
     WORD InQueue = 4096;         // the XOFF limit follows the driver's receive queue
-    // The status as the driver reports it; nothing in this program reads it.
+    // The modem lines as the driver reports them at open and after their events.
     DWORD ModemStatus = 0;
-    DWORD LineErrors = 0;
 };

@@ -40,10 +40,10 @@ TFormBenloQuenda::TFormBenloQuenda() {
     StatusBar1->raise();
     BuildTabOrder();
 
-    Timer1.setInterval(200);
+    Timer1.setInterval(TLinkSequencer::TickMs);
     Timer1.setTimerType(Qt::PreciseTimer); // a coarse timer drifts up to 10 ms a tick
     connect(&Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
-    ComPort1.SetBaud(4800);
+    ComPort1.SetBaud(TLinkSequencer::LineBaud);
     ComPort1.SetAutoOpen(false);
     ComPort1.OnTriggerAvail = [this](TApdCustomComPort& cp, std::uint16_t count) {
         ComPort1TriggerAvail(cp, count);
