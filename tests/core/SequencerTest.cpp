@@ -330,6 +330,21 @@ TEST_F(Sequencer, RejectedCommandsShowInTheCaptionAndTheStatus) {
     EXPECT_EQ(W.Status, " Saving Complete");
     Arrive("NK\r\n");
     EXPECT_EQ(W.Status, " Save failed: UPS rejected R42");
+    EXPECT_EQ(W.Outcomes.back(), TOutcomeKind::SaveRejected);
+
+    // A late "NK" to the last command of one save is no answer to the next.
+    L.LMDButton4Click();
+    for (int i = 0; i < 8; ++i)
+        Exchange("OK");
+    L.Timer1Timer();
+    L.LMDButton4Click();
+    Arrive("NK\r\n");
+    for (int i = 0; i < 8; ++i)
+        Exchange("OK");
+    L.Timer1Timer();
+    Arrive("OK\r\n");
+    EXPECT_EQ(W.Status, " Saving Complete");
+    EXPECT_EQ(W.Outcomes.back(), TOutcomeKind::SaveCompleted);
 
     // "NK" to a repeat of a command whose first answer was "OK".
     L.LMDButton4Click();
