@@ -638,6 +638,33 @@ TEST_F(CliTest, AFileReadFromOneUnitClonesItOntoAnother) {
     EXPECT_EQ(StateOf(other, StateFile + "2"), StateOf(*Sim, StateFile));
 }
 
+// The ends of each range are taken; a step beyond either end is refused
+// before anything is sent.
+TEST_F(CliTest, RangeEndsAreTakenAndAStepBeyondRefused) {
+    StartSim();
+    const struct {
+        const char* Set;
+        int Exit;
+    } table[] = {
+        {"shutdown_delay_min=1", 0},     {"shutdown_delay_min=600", 0},
+        {"shutdown_delay_min=0", 1},     {"shutdown_delay_min=601", 1},
+        {"frequency_tolerance_hz=1", 0}, {"frequency_tolerance_hz=10", 0},
+        {"frequency_tolerance_hz=0", 1}, {"frequency_tolerance_hz=11", 1},
+        {"outlet_delay_s=0", 0},         {"outlet_delay_s=4000", 0},
+        {"outlet_delay_s=-1", 1},        {"outlet_delay_s=4001", 1},
+    };
+    for (const auto& row : table) {
+        const TRun run =
+            RunCli({"write", "-p", Sim->Path(), "-r", "230", "-s", row.Set, "--dry-run"});
+        EXPECT_EQ(run.Exit, row.Exit) << row.Set << ": " << run.Err;
+        if (row.Exit) {
+            EXPECT_NE(run.Err.find("nothing was sent"), std::string::npos) << run.Err;
+        }
+    }
+    for (const auto& c : Commands())
+        EXPECT_EQ(c.find('='), std::string::npos) << c << " was sent";
+}
+
 // A file that "read --json" writes names where it came from (a port path
 // outside ASCII too); files without that are still taken, doubtful ones are
 // refused before anything is sent.
