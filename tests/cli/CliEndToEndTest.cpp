@@ -675,6 +675,13 @@ TEST_F(CliTest, SavedFilesOldAndNewAreTakenAndDoubtfulOnesRefused) {
     const TRun read = RunCli({"read", "-p", link, "-j"});
     ASSERT_EQ(read.Exit, 0) << read.Err;
     EXPECT_EQ(ParseJson(read.Out)["port"].toString().toStdString(), link);
+    // A unit without outlet management has its outlet settings as null.
+    SimProcess bare({"--reply", "R34=0100", "--state", StateFile + "2", "--log", LogFile + "2"});
+    const TRun bareRead = RunCli({"read", "-p", bare.Path(), "-j"});
+    ASSERT_EQ(bareRead.Exit, 0) << bareRead.Err;
+    ASSERT_NE(bareRead.Out.find("\"outlet_delay_s\": null"), std::string::npos) << bareRead.Out;
+    std::string noOutlets = bareRead.Out;
+    noOutlets.replace(noOutlets.find("\"shutdown_delay_min\": 2"), 23, "\"shutdown_delay_min\": 6");
     QJsonObject old = SettingsOf(read.Out);
     old["shutdown_delay_min"] = 7;
     std::string fresh = read.Out;
@@ -692,6 +699,7 @@ TEST_F(CliTest, SavedFilesOldAndNewAreTakenAndDoubtfulOnesRefused) {
          "\"shutdown_delay_min\" is given twice", "7"},
         {"of an unknown format", R"({"format": 9, "shutdown_delay_min": 3})", 1,
          "format 9 is not one this orvix-ups knows", "7"},
+        {"from a unit without outlets", noOutlets, 0, "", "6"},
     };
     const std::string file = TempPath("saved.json");
     for (const auto& row : table) {
