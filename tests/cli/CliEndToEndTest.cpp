@@ -353,6 +353,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"shutdown_delay_min: wrote 5, read back 2",
                    "fault_alarm_delay: wrote false, read back true"},
                   {}},
+        // One setting alone that does not read back is enough.
+        TScenario{"OnlySettingDiffers",
+                  {"--ignore-writes"},
+                  {"write", "--rated", "230", "--set", "auto_supply_after_overload=yes"},
+                  6,
+                  {"auto_supply_after_overload: wrote true, read back false"},
+                  {}},
         TScenario{"RejectedWrite",
                   {"--nk", "R4="},
                   {"write", "--rated", "230", "--set", "lower_limit_v=184"},
