@@ -353,6 +353,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"shutdown_delay_min: wrote 5, read back 2",
                    "fault_alarm_delay: wrote false, read back true"},
                   {}},
+        // One setting alone that does not read back is enough.
+        TScenario{"OnlySettingDiffers",
+                  {"--ignore-writes"},
+                  {"write", "--rated", "230", "--set", "auto_supply_after_overload=yes"},
+                  6,
+                  {"auto_supply_after_overload: wrote true, read back false"},
+                  {}},
         TScenario{"RejectedWrite",
                   {"--nk", "R4="},
                   {"write", "--rated", "230", "--set", "lower_limit_v=184"},
@@ -638,6 +645,33 @@ TEST_F(CliTest, AFileReadFromOneUnitClonesItOntoAnother) {
     EXPECT_EQ(StateOf(other, StateFile + "2"), StateOf(*Sim, StateFile));
 }
 
+// The ends of each range are taken; a step beyond either end is refused
+// before anything is sent.
+TEST_F(CliTest, RangeEndsAreTakenAndAStepBeyondRefused) {
+    StartSim();
+    const struct {
+        const char* Set;
+        int Exit;
+    } table[] = {
+        {"shutdown_delay_min=1", 0},     {"shutdown_delay_min=600", 0},
+        {"shutdown_delay_min=0", 1},     {"shutdown_delay_min=601", 1},
+        {"frequency_tolerance_hz=1", 0}, {"frequency_tolerance_hz=10", 0},
+        {"frequency_tolerance_hz=0", 1}, {"frequency_tolerance_hz=11", 1},
+        {"outlet_delay_s=0", 0},         {"outlet_delay_s=4000", 0},
+        {"outlet_delay_s=-1", 1},        {"outlet_delay_s=4001", 1},
+    };
+    for (const auto& row : table) {
+        const TRun run =
+            RunCli({"write", "-p", Sim->Path(), "-r", "230", "-s", row.Set, "--dry-run"});
+        EXPECT_EQ(run.Exit, row.Exit) << row.Set << ": " << run.Err;
+        if (row.Exit) {
+            EXPECT_NE(run.Err.find("nothing was sent"), std::string::npos) << run.Err;
+        }
+    }
+    for (const auto& c : Commands())
+        EXPECT_EQ(c.find('='), std::string::npos) << c << " was sent";
+}
+
 // A file that "read --json" writes names where it came from (a port path
 // outside ASCII too); files without that are still taken, doubtful ones are
 // refused before anything is sent.
@@ -648,6 +682,13 @@ TEST_F(CliTest, SavedFilesOldAndNewAreTakenAndDoubtfulOnesRefused) {
     const TRun read = RunCli({"read", "-p", link, "-j"});
     ASSERT_EQ(read.Exit, 0) << read.Err;
     EXPECT_EQ(ParseJson(read.Out)["port"].toString().toStdString(), link);
+    // A unit without outlet management has its outlet settings as null.
+    SimProcess bare({"--reply", "R34=0100", "--state", StateFile + "2", "--log", LogFile + "2"});
+    const TRun bareRead = RunCli({"read", "-p", bare.Path(), "-j"});
+    ASSERT_EQ(bareRead.Exit, 0) << bareRead.Err;
+    ASSERT_NE(bareRead.Out.find("\"outlet_delay_s\": null"), std::string::npos) << bareRead.Out;
+    std::string noOutlets = bareRead.Out;
+    noOutlets.replace(noOutlets.find("\"shutdown_delay_min\": 2"), 23, "\"shutdown_delay_min\": 6");
     QJsonObject old = SettingsOf(read.Out);
     old["shutdown_delay_min"] = 7;
     std::string fresh = read.Out;
@@ -665,6 +706,7 @@ TEST_F(CliTest, SavedFilesOldAndNewAreTakenAndDoubtfulOnesRefused) {
          "\"shutdown_delay_min\" is given twice", "7"},
         {"of an unknown format", R"({"format": 9, "shutdown_delay_min": 3})", 1,
          "format 9 is not one this orvix-ups knows", "7"},
+        {"from a unit without outlets", noOutlets, 0, "", "6"},
     };
     const std::string file = TempPath("saved.json");
     for (const auto& row : table) {

@@ -59,6 +59,26 @@ TEST_F(ComPort, OpensAt4800EightNoneOneWithDtrAndRtsRaisedAndPassesBytesBothWays
     EXPECT_THROW(port->ReadChar(), ECommNotOpen);
 }
 
+// A write that ends exactly at the send ring's end leaves the ring empty and
+// at its start: a whole ring's worth after it goes out too, in order.
+TEST_F(ComPort, AWholeRingAfterAWriteEndingAtTheSendRingsEndArrivesInOrder) {
+    std::string received;
+    auto port = OpenPort(received);
+    const std::size_t ring = port->OutSize();
+    for (int round = 0; round < 3; ++round) {
+        std::string block;
+        for (int i = 0; block.size() < ring; ++i)
+            block += "<" + std::to_string(round) + "." + std::to_string(i) + ">";
+        block.resize(ring);
+        port->WriteString(block);
+        // All of it is out before the next one: this one ends the ring.
+        const std::string got = Pty.Receive(ring, 15000);
+        ASSERT_TRUE(got == block) << got.size() << " of " << ring << " bytes in round " << round;
+        ASSERT_TRUE(RunUntil([&] { return port->Dispatcher()->OutBuffUsed() == 0; })) << round;
+    }
+    EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(ComPort, MissingDeviceRaisesBadIdAndLeavesNothingBehind) {
     WarmUp();
     const int handles = OpenHandleCount(), threads = ThreadCount();

@@ -273,12 +273,14 @@ TEST_F(Dispatcher, SendRingFillsExactlyAndRefusesWhatDoesNotFit) {
     D.AllowWrites(true);
     ASSERT_TRUE(D.WaitOutput(4096));
     EXPECT_EQ(D.Output(), block);
-    // The ring drained up to its very end: the next block starts again at 0.
+    // The ring drained up to its very end: the next block starts again at 0,
+    // so a whole ring of it fits and goes out.
     for (int i = 0; i < 500 && D.OutBuffUsed() > 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_EQ(D.PutBlock("z", 1), 0);
-    ASSERT_TRUE(D.WaitOutput(4097));
-    std::string expected = block + "z";
+    const std::string ring(4096, 'z');
+    EXPECT_EQ(D.PutBlock(ring.data(), ring.size()), 0);
+    ASSERT_TRUE(D.WaitOutput(8192));
+    std::string expected = block + ring;
 
     // Blocks that pass the ring's end go out in their order.
     for (int i = 0; i < 60; ++i) {

@@ -180,13 +180,18 @@ TEST_F(Access, ControlsAreNamedByTheirSetting) {
         {w.UpDown[3], QAccessible::SpinBox, "UPSシャットダウン遅延時間（分）"},
         {w.LMDButton[6], QAccessible::Button, "設定 入力電源の上限値(V)"},
         {w.LMDButton[7], QAccessible::Button, "設定 入力電源の下限値(V)"},
+        // The outlet rows: their caption, then the heading they stand under.
+        {w.ComboBox[10], QAccessible::ComboBox, "過負荷時のシャットダウン、商用電源で運転中"},
+        {w.ComboBox[14], QAccessible::ComboBox, "過負荷解消後の自動供給、商用電源で運転中"},
+        {w.ComboBox[11], QAccessible::ComboBox, "高温異常時のシャットダウン、バッテリで運転中"},
+        {w.ComboBox[12], QAccessible::ComboBox, "バッテリ低下シャットダウン、バッテリで運転中"},
         {w.ComboBox[13], QAccessible::ComboBox, "過負荷時のシャットダウン、バッテリで運転中"},
         {FormUpperLimit->RadioButton[2], QAccessible::RadioButton, "25 %, 288 V"},
     };
     for (const auto& c : cases) {
         QAccessibleInterface* node = QAccessible::queryAccessibleInterface(c.control);
         EXPECT_EQ(node->role(), c.role) << c.name.toStdString();
-        EXPECT_EQ(node->text(QAccessible::Name), c.name);
+        EXPECT_EQ(node->text(QAccessible::Name).toStdString(), c.name.toStdString());
     }
     EXPECT_TRUE(QAccessible::queryAccessibleInterface(w.LMDButton[7])
                     ->text(QAccessible::Description)
