@@ -3,7 +3,6 @@
 #include "Arguments.h"
 
 #include "Interrupts.h"
-#include "NumberText.h"
 #include "PortList.h"
 #include "Report.h"
 #include "Session.h"
