@@ -162,6 +162,33 @@ TEST_F(Protocol, DelayAndFrequencyReplies) {
     EXPECT_EQ(Save(4), "F%=30"); // no item: the kept number unchanged
 }
 
+// A save sends nothing while a value it needs is not known or does not fit.
+TEST(SaveCheck, AValueASaveNeedsMustBeKnownAndFitItsWord) {
+    using I = TSettingId;
+    const struct {
+        I Setting;
+        std::optional<int> Value;
+        std::optional<I> Refused;
+    } cases[] = {
+        {I::UpperLimit, 6553, std::nullopt}, {I::UpperLimit, 6554, I::UpperLimit},
+        {I::UpperLimit, std::nullopt, I::UpperLimit}, {I::LowerLimit, -1, I::LowerLimit},
+        {I::ShutdownDelay, std::nullopt, I::ShutdownDelay},
+        {I::FrequencyTolerance, std::nullopt, I::FrequencyTolerance},
+        {I::OutletDelay, std::nullopt, I::OutletDelay}, // channel control is on
+        {I::BiweeklySelfTest, std::nullopt, std::nullopt}, // keeps the unit's bit
+    };
+    for (const auto& c : cases) {
+        TUpsSettings s;
+        for (auto [id, v] : {std::pair{I::UpperLimit, 288}, {I::LowerLimit, 173},
+                             {I::ShutdownDelay, 2}, {I::FrequencyTolerance, 3},
+                             {I::IntelligentChannelControl, 1}, {I::OutletDelay, 90},
+                             {I::BiweeklySelfTest, 1}})
+            s[id] = v;
+        s[c.Setting] = c.Value;
+        EXPECT_EQ(UnsendableSetting(s), c.Refused) << Setting(c.Setting).Name;
+    }
+}
+
 TEST_F(Protocol, EmptyReplyDecodesAsZeroAndFailsIdentification) {
     EXPECT_FALSE(Read(0, ""));
     EXPECT_FALSE(Read(0, "ORVIX 230k"));

@@ -29,10 +29,10 @@ struct Sequencer : ::testing::Test {
             L.Timer1Timer();
         if (P.Sent.size() > before) Arrive(reply + "\r\n");
     }
-    void ConnectAndRead() {
+    void ConnectAndRead(const char* r34 = "8100") {
         L.LMDButton1Click();
         for (const char* reply :
-             {"ORVIX-BQ1l", "0B40", "06C2", "2", "6", "A108", "1AFF", "8100", "305A"})
+             {"ORVIX-BQ1l", "0B40", "06C2", "2", "6", "A108", "1AFF", r34, "305A"})
             Exchange(reply);
     }
 };
@@ -64,6 +64,17 @@ TEST_F(Sequencer, ConnectReadsEverySettingOneStepPerReply) {
     EXPECT_FALSE(W.TimerOn);
     EXPECT_EQ(L.StepIndex, 1);
     EXPECT_TRUE(W.ComboEnabled[10]); // ComboBox9 on "実行"
+
+    // The outlet controls below ComboBox9 follow it once the read is done;
+    // a unit without outlet management leaves every outlet value unknown.
+    for (auto [r34, enabled, known] : {std::tuple{"8000", false, true}, {"8100", true, true},
+                                       {"0100", true, false}}) {
+        ConnectAndRead(r34);
+        EXPECT_EQ(W.ComboEnabled[12], enabled) << r34;
+        EXPECT_EQ(W.EditEnabled[4], enabled) << r34;
+        EXPECT_EQ(L.Settings[TSettingId::IntelligentChannelControl].has_value(), known) << r34;
+        EXPECT_EQ(L.Settings[TSettingId::OutletDelay].has_value(), known) << r34;
+    }
 }
 
 TEST_F(Sequencer, ThreeSilentTicksEndTheReadWithACommunicationError) {
