@@ -368,6 +368,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "the UPS took R5= (upper_limit_v), TD=", "as read back now are printed",
                    "lower_limit_v                173     184      173"},
                   {}},
+        // The answer to the save's last command comes after the save has ended.
+        TScenario{"RejectedLastCommand",
+                  {"--nk", "R42="},
+                  {"write", "--rated", "230", "--set", "outlet_delay_s=120"},
+                  5,
+                  {"rejected R42= (outlet_delay_s)"},
+                  {}},
         // The unit hangs up after answering R4=: what it took is named, the port is gone.
         TScenario{"HangUpMidSave",
                   {"--hangup-after", "12"},
