@@ -20,10 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TSettingsState state;
     state.HexR42 = hex.WordToHex(word);
     state.DecodeR42(hex);
+    // The delay as the window's field would give it: the digits before anything else.
     const std::string delay(reinterpret_cast<const char*>(data + 2), size - 2);
-    const std::uint16_t sent = hex.HexToWord(state.EncodeR42(hex, delay));
-    FUZZ_CHECK((sent & 0xF000u) == (word & 0xF000u));
     const std::int32_t v = ParseNumberText(delay).Value;
+    const std::uint16_t sent = hex.HexToWord(state.EncodeR42(hex, v));
+    FUZZ_CHECK((sent & 0xF000u) == (word & 0xF000u));
     FUZZ_CHECK((sent & 0x0FFFu) == (v >= 0 && v <= 4095 ? static_cast<unsigned>(v) : 0u));
     return 0;
 }
