@@ -310,4 +310,13 @@ TEST_F(WineCli, WritesReachTheUpsOnCom1AndReadBack) {
     }
 }
 
+// The port is still there (Windows still names it): a silent line is no reply.
+TEST_F(WineCli, ASilentUpsIsNoReplyOnAPortThatIsStillThere) {
+    Start("--silent");
+    const TRun run = RunUps({"read", "-p", "COM1", "--reply-wait", "200"});
+    EXPECT_EQ(run.Exit, 3u) << run.Err;
+    EXPECT_NE(run.Err.find("no reply from the UPS on COM1 (\\\\.\\COM1)"), std::string::npos)
+        << run.Err;
+}
+
 } // namespace
