@@ -182,6 +182,12 @@ TEST_F(WineCli, VersionAndUsage) {
         EXPECT_EQ(run.Out, row.Out);
         EXPECT_EQ(run.Err.rfind(row.Err, 0), 0u) << "[" << run.Err << "]" << run.Out;
     }
+    // The help names the ports and the interruptions as Windows has them.
+    const TRun help = RunUps({"--help"});
+    EXPECT_EQ(help.Exit, 0u);
+    for (const char* text : {"COM1..COM4, or a device path (\\\\.\\COM12 for COM12)",
+                             "stopped by the console's closing,\nCtrl-C, Ctrl-Break."})
+        EXPECT_NE(help.Out.find(text), std::string::npos) << text << " in\n" << help.Out;
 }
 
 // Wine maps COM1 and COM2 to pseudo-terminals; the machine's own serial
