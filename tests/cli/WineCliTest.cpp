@@ -273,6 +273,8 @@ TEST_F(WineCli, ReadGetAndDiffAgainstTheUpsOnCom1) {
         EXPECT_EQ(run.Exit, row.Exit) << run.Err;
         for (const auto& s : row.Shows)
             EXPECT_NE((run.Out + run.Err).find(s), std::string::npos) << s << " in\n" << run.Out;
+        // Errors go to a file: no progress line.
+        EXPECT_EQ(run.Err.find("reading R"), std::string::npos) << run.Err;
     }
     EXPECT_EQ(SimControl("state"), Defaults); // reads change nothing
     DeleteFileA(saved.c_str());
