@@ -190,6 +190,36 @@ TEST_F(WineCli, VersionAndUsage) {
         EXPECT_NE(help.Out.find(text), std::string::npos) << text << " in\n" << help.Out;
 }
 
+// A console program, its version in the file's properties.
+TEST_F(WineCli, TheProgramIsAConsoleProgramWithItsVersion) {
+    const std::string program = UpsProgram();
+    const HMODULE image = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR(3));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
+    FreeLibrary(image);
+
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeA(program.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS));
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\FileVersion",
+                               reinterpret_cast<void**>(&text), &size));
+    EXPECT_EQ(std::string(text), ORVIX_VERSION);
+    // "1.09" in the numbers is 1.9.
+    const std::string v = ORVIX_VERSION;
+    EXPECT_EQ(version, std::to_string(std::stoi(v)) + "." +
+                           std::to_string(std::stoi(v.substr(v.find('.') + 1))));
+}
+
 // Wine maps COM1 and COM2 to pseudo-terminals; the machine's own serial
 // devices it maps as well appear missing (the test shim refuses their opens).
 TEST_F(WineCli, PortsListsTheComPortsWindowsKnows) {
