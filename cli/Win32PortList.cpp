@@ -68,7 +68,9 @@ std::vector<TPortInfo> ListPorts() {
     }
     // COM5 before COM10; names that are not COMn last.
     auto others = RegisteredPorts();
-    const auto order = [](const std::string& name) { return ComPortNumber(name).value_or(1 << 30); };
+    const auto order = [](const std::string& name) {
+        return ComPortNumber(name).value_or(1 << 30);
+    };
     std::sort(others.begin(), others.end(), [&](const std::string& a, const std::string& b) {
         return order(a) != order(b) ? order(a) < order(b) : a < b;
     });

@@ -6,12 +6,12 @@
 #include "OrvixVersion.h"
 #include "PortDiagnosis.h"
 
-#include <gtest/gtest.h>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 namespace {
 
@@ -65,8 +65,8 @@ std::string TempFile(const char* name) {
 // Standard output is in text mode on Windows: lines end in CR LF there.
 std::string ReadAndRemove(const std::string& path) {
     std::string text;
-    const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, AnyShare, nullptr, OPEN_EXISTING, 0,
-                                 nullptr);
+    const HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_READ, AnyShare, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         char buffer[4096];
         DWORD n = 0;
@@ -111,7 +111,7 @@ TRun RunUps(const std::vector<std::string>& args) {
         run.Err = "the test's files: error " + std::to_string(GetLastError());
         run.Exit = 1000;
     } else if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &start, &process)) {
+                               &start, &process)) {
         run.Err = "CreateProcess: error " + std::to_string(GetLastError());
         run.Exit = 1000;
     } else {
@@ -156,9 +156,7 @@ struct THeldPort {
 
 class WineCli : public ::testing::Test {
   protected:
-    void Start(const std::string& simArgs = "") {
-        ASSERT_EQ(SimControl("start " + simArgs), "ok");
-    }
+    void Start(const std::string& simArgs = "") { ASSERT_EQ(SimControl("start " + simArgs), "ok"); }
     void TearDown() override { SimControl("stop"); }
     static constexpr const char* Defaults =
         "R5 0B40\nR4 06C2\nTD 2\nF% 6\nR31 A108\nR28 1AFF\nR34 8100\nR42 305A\n";
@@ -195,7 +193,8 @@ TEST_F(WineCli, TheProgramIsAConsoleProgramWithItsVersion) {
     const std::string program = UpsProgram();
     const HMODULE image = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(image, nullptr);
-    const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR(3));
+    const auto* base =
+        reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(image) & ~ULONG_PTR(3));
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_CUI);
@@ -204,7 +203,8 @@ TEST_F(WineCli, TheProgramIsAConsoleProgramWithItsVersion) {
     DWORD ignored = 0;
     std::vector<char> info(GetFileVersionInfoSizeA(program.c_str(), &ignored));
     ASSERT_FALSE(info.empty());
-    ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    ASSERT_TRUE(
+        GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
@@ -247,14 +247,16 @@ TEST_F(WineCli, PortsListsTheComPortsWindowsKnows) {
 TEST_F(WineCli, APortThatCannotBeOpenedSaysWhy) {
     const TRun missing = RunUps({"read", "-p", "\\\\.\\COM42"});
     EXPECT_EQ(missing.Exit, 2u) << missing.Err;
-    EXPECT_NE(missing.Err.find("cannot open \\\\.\\COM42: the port does not exist on this computer"),
-              std::string::npos)
+    EXPECT_NE(
+        missing.Err.find("cannot open \\\\.\\COM42: the port does not exist on this computer"),
+        std::string::npos)
         << missing.Err;
     const struct {
         int Code; // as the device layer returns it
         const char* Message;
     } table[] = {
-        {ecode::AccessDenied, "cannot open COM1 (\\\\.\\COM1): it is busy: another program has it open"},
+        {ecode::AccessDenied,
+         "cannot open COM1 (\\\\.\\COM1): it is busy: another program has it open"},
         {ecode::AlreadyOpen, "it is busy: another program has it open"},
         {-ERROR_SHARING_VIOLATION, "it is busy: another program has it open"},
         {ecode::BadId, "the port does not exist on this computer"},
@@ -269,7 +271,8 @@ TEST_F(WineCli, APortThatCannotBeOpenedSaysWhy) {
         } catch (const std::exception& e) {
             reason = e.what();
         }
-        const std::string message = DescribeOpenFailure("COM1", "\\\\.\\COM1", reason, std::nullopt);
+        const std::string message =
+            DescribeOpenFailure("COM1", "\\\\.\\COM1", reason, std::nullopt);
         EXPECT_NE(message.find(row.Message), std::string::npos) << message;
     }
 }
@@ -279,7 +282,8 @@ TEST_F(WineCli, ReadGetAndDiffAgainstTheUpsOnCom1) {
     const std::string saved = TempFile("saved.json");
     const TRun json = RunUps({"read", "-p", "\\\\.\\COM1", "-j"});
     ASSERT_EQ(json.Exit, 0u) << json.Err;
-    const HANDLE file = CreateFileA(saved.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const HANDLE file =
+        CreateFileA(saved.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(file, json.Out.data(), static_cast<DWORD>(json.Out.size()), &written, nullptr);
     CloseHandle(file);
@@ -332,11 +336,18 @@ TEST_F(WineCli, WritesReachTheUpsOnCom1AndReadBack) {
          0,
          "",
          "R5 0B40\nR4 06C2\nTD 2\nF% 6\nR31 8101\nR28 1AFF\nR34 8100\nR42 305A\n"},
-        {"rejected", "--nk R4=", {"write", "-p", "COM1", "-r", "230", "-s", "lower_limit_v=184"},
-         5, "rejected R4= (lower_limit_v)", Defaults},
-        {"read back differs", "--ignore-writes",
-         {"write", "-p", "COM1", "-r", "230", "-s", "shutdown_delay_min=5"}, 6,
-         "shutdown_delay_min: wrote 5, read back 2", Defaults},
+        {"rejected",
+         "--nk R4=",
+         {"write", "-p", "COM1", "-r", "230", "-s", "lower_limit_v=184"},
+         5,
+         "rejected R4= (lower_limit_v)",
+         Defaults},
+        {"read back differs",
+         "--ignore-writes",
+         {"write", "-p", "COM1", "-r", "230", "-s", "shutdown_delay_min=5"},
+         6,
+         "shutdown_delay_min: wrote 5, read back 2",
+         Defaults},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.Name);
