@@ -4,6 +4,7 @@
 
 #include "Interrupts.h"
 #include "PortList.h"
+#include "ProgressTerminal.h"
 #include "Report.h"
 #include "Session.h"
 #include "VoltageClass.h"
@@ -15,7 +16,6 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
-#include <unistd.h>
 
 namespace {
 
@@ -90,8 +90,7 @@ std::optional<TFailure> Prepare(const TArguments& a, std::optional<TPortTarget>&
 }
 
 bool ShowProgress(const TArguments& a) {
-    const char* term = std::getenv("TERM");
-    return !a.Quiet && isatty(STDERR_FILENO) && !(term && std::string(term) == "dumb");
+    return !a.Quiet && ErrorsGoToAProgressTerminal();
 }
 
 void Configure(TUpsSession& session, const TArguments& a) {

@@ -11,6 +11,16 @@
 const char* const VersionText = "orvix-ups " ORVIX_VERSION "\n";
 
 namespace {
+// What a port name maps to, and the interruptions that stop a run.
+#ifdef _WIN32
+#define ORVIX_PORT_HELP "  -p, --port PORT   COM1..COM4, or a device path (\\\\.\\COM12 for COM12)"
+#define ORVIX_STOP_HELP "129, 130, 143 stopped by the console's closing,\nCtrl-C, Ctrl-Break."
+#else
+#define ORVIX_PORT_HELP                                                                                   \
+    "  -p, --port PORT   COM1..COM4 (/dev/ttyS0..3, or the path in ORVIX_COM1..4) or a device path"
+#define ORVIX_STOP_HELP "129, 130, 143 stopped by SIGHUP, SIGINT, SIGTERM."
+#endif
+
 const char* const UsageHead = R"(Usage:
   orvix-ups ports   [--json]
   orvix-ups read    -p PORT [-j] [--log FILE] [--reply-wait MS] [-q]
@@ -31,7 +41,7 @@ prints bare values, one per line; diff prints the settings in which two units
 or saved files differ (exit 6 when any does); settings lists every name with
 its type, range or choices, unit and register.
 
-  -p, --port PORT   COM1..COM4 (/dev/ttyS0..3, or the path in ORVIX_COM1..4) or a device path
+)" ORVIX_PORT_HELP R"(
   -r, --rated V     rated input voltage: 100, 110, 220, 230 or 240
   -s, --set N=V     change one setting (repeatable); booleans: true/false/yes/no/1/0
   --from FILE       write every writable setting of a file that "read --json" wrote
@@ -49,7 +59,7 @@ const char* const UsageTail = R"(
 Exit status: 0 done; 1 usage or a refused value (nothing sent); 2 the port
 cannot be opened; 3 no reply; 4 not a UPS of this line; 5 the UPS rejected a
 command; 6 the read-back differs from what was written; 7 the transcript or the
-output could not be written; 129, 130, 143 stopped by SIGHUP, SIGINT, SIGTERM.
+output could not be written; )" ORVIX_STOP_HELP R"(
 )";
 
 // "Settings: upper_limit_v lower_limit_v (volts), shutdown_delay_min (1-600), ..."

@@ -1,8 +1,9 @@
 #pragma once
 // The serial devices a UPS could be on, and what stands in the way of each.
-// Nothing here opens a device that another program holds, and real serial
-// hardware is opened only when sysfs cannot say whether a ttyS has a UART
-// (an open toggles its DTR and RTS lines).
+// On Linux nothing here opens a device that another program holds, and real
+// serial hardware is opened only when sysfs cannot say whether a ttyS has a
+// UART (an open toggles its DTR and RTS lines). Windows tells a busy port
+// only by refusing an open, so there each port is opened and closed.
 #include "PortHolder.h"
 
 #include <optional>
@@ -10,7 +11,7 @@
 #include <vector>
 
 struct TPortInfo {
-    std::string Com;               // "COM1".."COM4"; empty for other devices
+    std::string Com;               // "COM1".."COM4" (on Windows any COMn); empty for other devices
     std::string Path;              // the device
     std::string MappedBy;          // "ORVIX_COM1" when that variable chose Path
     std::vector<std::string> ById; // its /dev/serial/by-id names

@@ -11,11 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fcntl.h>
 #include <iostream>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -80,7 +76,7 @@ std::optional<TPortTarget> ResolvePort(const std::string& text) {
         const std::string name = "COM" + text.substr(3);
         return TPortTarget{name, text[3] - '0', DeviceOfComPort(text[3] - '0')};
     }
-    if (text.find('/') != std::string::npos) return TPortTarget{text, 1, text};
+    if (IsDevicePath(text)) return TPortTarget{text, 1, text};
     return std::nullopt;
 }
 
@@ -204,8 +200,7 @@ void TUpsSession::OnData(int count) {
 
 void TUpsSession::LetDueRepliesArrive() {
     if (SignalStop || !ComPort1.Open() || !Link->AwaitingReplies()) return;
-    struct stat st {};
-    if (stat(Port.Path.c_str(), &st) != 0) return; // the device went away
+    if (!DeviceExists(Port.Path)) return; // the device went away
     Begin(TPhase::Draining);
     RunLoop(DueReplyWaitMs);
     Phase = TPhase::Idle;
@@ -270,8 +265,7 @@ void TUpsSession::Progress(bool clear) {
 
 TFailure TUpsSession::NoReply(const std::string& detail) const {
     const std::string where = Where(Port);
-    struct stat st {};
-    if (stat(Port.Path.c_str(), &st) != 0)
+    if (!DeviceExists(Port.Path))
         return {ExitNoReply, "the device " + Port.Path + " went away during the exchange" +
                                  " (unplugged?); nothing further was sent"};
     std::string message = "no reply from the UPS on " + where;
@@ -296,21 +290,12 @@ std::string TUpsSession::WrittenRegisters() const {
     return taken.empty() ? "none of the \"=\" commands" : taken;
 }
 
-// A terminal whose exclusive mode a program left behind when it ended is held
-// by nobody: clear it rather than call the port busy.
+// A port refused only for the exclusive mode a finished program left behind
+// is cleared, and the transcript says so.
 bool TUpsSession::ClearStaleExclusiveMode() {
-    if (!Refusal || !Refusal->Exclusive || Refusal->Pid || !Refusal->LockFile.empty() ||
-        FindPortHolder(Port.Path))
-        return false;
-    const int fd = open(Port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    int exclusive = 0;
-    const bool cleared =
-        ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive && ioctl(fd, TIOCNXCL) == 0;
-    close(fd);
-    if (cleared)
-        Log.Note(Port.Path + " was left in exclusive mode with no process holding it; cleared");
-    return cleared;
+    if (!::ClearStaleExclusiveMode(Port.Path, Refusal)) return false;
+    Log.Note(Port.Path + " was left in exclusive mode with no process holding it; cleared");
+    return true;
 }
 
 TResult TUpsSession::Connect() {
@@ -321,7 +306,7 @@ TResult TUpsSession::Connect() {
     View.SetPortItemIndex(Port.ComNumber - 1);
     auto open = [this] {
         Link->LMDButton1Click();
-        Refusal = LastPortRefusal();
+        Refusal = OpenRefusal();
         return Link->Outcome().Kind != TOutcomeKind::PortFailed;
     };
     try {

@@ -38,7 +38,8 @@ struct TPortTarget {
     int ComNumber;    // the port choice the window would make
     std::string Path; // the device it maps to
 };
-// "COM1".."COM4" (any case) or a path with a "/"; nullopt for anything else.
+// "COM1".."COM4" (any case) or a device path ("/dev/ttyUSB0"; on Windows also
+// "\\.\COM12"); nullopt for anything else.
 std::optional<TPortTarget> ResolvePort(const std::string& text);
 // "COM1 (/dev/ttyS0)", or the path alone.
 std::string Where(const TPortTarget& port);

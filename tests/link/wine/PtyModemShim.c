@@ -2,9 +2,14 @@
  * Wine's EscapeCommFunction, GetCommModemStatus and WaitCommEvent fail on it.
  * This answers the modem-line and interrupt-count requests on pseudo-terminal
  * descriptors as a loopback plug would: RTS comes back as CTS, DTR as DSR and
- * carrier detect. Everything else goes to the real ioctl. */
+ * carrier detect. Everything else goes to the real ioctl.
+ * Wine gives each of the machine's serial devices a COM port of its own, and
+ * orvix-ups ports opens every COM port: an open of a real serial device fails
+ * here as if it were missing, so that no test ever toggles a real port's lines. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <linux/serial.h>
 #include <pthread.h>
 #include <stdarg.h>
@@ -65,4 +70,32 @@ int ioctl(int fd, unsigned long request, ...) {
                      ((*lines & TIOCM_DTR) ? TIOCM_DSR | TIOCM_CAR : 0);
     pthread_mutex_unlock(&Lock);
     return 0;
+}
+
+/* ttyS (major 4 from minor 64), ttyACM (166), ttyUSB (188). */
+static int IsSerialHardware(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISCHR(st.st_mode)) return 0;
+    const unsigned m = major(st.st_rdev);
+    return (m == 4 && minor(st.st_rdev) >= 64) || m == 166 || m == 188;
+}
+
+#define REFUSE_SERIAL(name, ...)                                                                 \
+    va_list args;                                                                                \
+    va_start(args, flags);                                                                       \
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;             \
+    va_end(args);                                                                                \
+    static int (*real)();                                                                        \
+    if (!real) real = (int (*)())dlsym(RTLD_NEXT, name);                                         \
+    if (IsSerialHardware(path)) {                                                                \
+        errno = ENOENT;                                                                          \
+        return -1;                                                                               \
+    }                                                                                            \
+    return real(__VA_ARGS__, mode);
+
+int open(const char* path, int flags, ...) {
+    REFUSE_SERIAL("open", path, flags)
+}
+int open64(const char* path, int flags, ...) {
+    REFUSE_SERIAL("open64", path, flags)
 }

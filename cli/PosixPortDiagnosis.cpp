@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -92,4 +94,36 @@ std::string DescribeOpenFailure(const std::string& name, const std::string& path
     if (error.rfind("ie_BadId", 0) == 0)
         return head + "no serial hardware answers behind this device";
     return head + error;
+}
+
+std::optional<TPortHolder> OpenRefusal() {
+    return LastPortRefusal();
+}
+
+// A terminal whose exclusive mode a program left behind when it ended is held
+// by nobody: clear it rather than call the port busy.
+bool ClearStaleExclusiveMode(const std::string& path, const std::optional<TPortHolder>& refusal) {
+    if (!refusal || !refusal->Exclusive || refusal->Pid || !refusal->LockFile.empty() ||
+        FindPortHolder(path))
+        return false;
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    int exclusive = 0;
+    const bool cleared =
+        ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive && ioctl(fd, TIOCNXCL) == 0;
+    close(fd);
+    return cleared;
+}
+
+std::string DescribeHolder(const TPortHolder& holder) {
+    return holder.Describe();
+}
+
+bool IsDevicePath(const std::string& text) {
+    return text.find('/') != std::string::npos;
+}
+
+bool DeviceExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
 }
