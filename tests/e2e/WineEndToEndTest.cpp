@@ -64,7 +64,9 @@ class WineEndToEnd : public UiTest {
         return out;
     }
     // A save ends with the last reply; the registers as the UPS holds them then.
+    // A second save starts from the first one's status, which it changes first.
     std::string SavedState() {
+        EXPECT_TRUE(RunUntil([&] { return Status() != " Saving Complete"; }, 15000));
         EXPECT_TRUE(WaitStatus(" Saving Complete"));
         EXPECT_TRUE(RunUntil([&] { return !Main().Link.AwaitingReplies(); }));
         return SimControl("state");
