@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine: built with CPack, installed silently, its
-# files and Start-menu entry checked, the installed program started until its
-# first window shows, then uninstalled silently with nothing left behind.
+# files and Start-menu entry checked, the installed program asked for its
+# version and started until its first window shows, then uninstalled silently
+# with nothing left behind.
 # Needs the Wine session of ./test --windows (WINEPREFIX, DISPLAY).
 # Arguments: build directory, version.
 set -euo pipefail
@@ -37,10 +38,13 @@ for f in "${files[@]}"; do
   grep -qxF "$f" <<<"$listing" || fail "the zip lacks $f"
 done
 # A window program: no console opens beside it (PE subsystem 2, Windows GUI).
-x86_64-w64-mingw32-objdump -p "$build/bin/orvix-config.exe" | grep -q '^Subsystem.*0*2.*(Windows GUI)' ||
+# (Whole outputs are read: a grep that stops early would break the pipe.)
+headers=$(x86_64-w64-mingw32-objdump -p "$build/bin/orvix-config.exe")
+grep -q '^Subsystem.*0*2.*(Windows GUI)' <<<"$headers" ||
   fail "orvix-config.exe is not a GUI-subsystem program"
 # The version resource carries the project's version.
-strings -el "$build/bin/orvix-config.exe" | grep -A1 -x FileVersion | grep -qx "$version" ||
+texts=$(strings -el "$build/bin/orvix-config.exe")
+grep -A1 -x FileVersion <<<"$texts" | grep -qx "$version" ||
   fail "no FileVersion $version in the version resource"
 
 root="$WINEPREFIX/drive_c"
@@ -56,7 +60,11 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix UP
 shortcut=$(find "$root/ProgramData/Microsoft/Windows/Start Menu/Programs" -name 'Orvix UPS 設定.lnk')
 [ -n "$shortcut" ] || fail "no Start-menu entry \"Orvix UPS 設定\""
 
-# The installed program finds its DLLs and plugin beside it: its first window shows.
+# The installed program finds its DLLs beside it: it starts and prints its version.
+printed=$(WINEPATH= "$WINE" "$dir/orvix-config.exe" --version | tr -d '\r')
+[ "$printed" = "orvix-config $version" ] || fail "the installed orvix-config printed \"$printed\""
+echo "installed $printed"
+# And its platform plugin: its first window shows.
 if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null; then
   WINEPATH= QT_QPA_PLATFORM=windows "$WINE" "$dir/orvix-config.exe" &
   app=$!
