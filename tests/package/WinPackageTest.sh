@@ -55,7 +55,7 @@ wait_for '[ -f "$dir/Uninstall.exe" ]' || fail "nothing installed in $dir"
 for f in "${files[@]}" Uninstall.exe; do
   [ -s "$dir/$f" ] || fail "missing $dir/$f"
 done
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix UPS '$version
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix UPS'
 "$WINE" reg query "$uninstall_key" >/dev/null 2>&1 || fail "no entry under Programs and Features"
 shortcut=$(find "$root/ProgramData/Microsoft/Windows/Start Menu/Programs" -name 'Orvix UPS 設定.lnk')
 [ -n "$shortcut" ] || fail "no Start-menu entry \"Orvix UPS 設定\""
