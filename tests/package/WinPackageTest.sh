@@ -49,15 +49,19 @@ grep -A1 -x FileVersion <<<"$texts" | grep -qx "$version" ||
 
 root="$WINEPREFIX/drive_c"
 dir="$root/Program Files/Orvix UPS"
-rm -rf "$dir"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix UPS'
+menu="$root/ProgramData/Microsoft/Windows/Start Menu/Programs"
+# What an earlier run that stopped half way left: the installer would ask to
+# remove that installation, and fail to without its uninstaller.
+rm -rf "$dir" "$menu"/"Orvix UPS"*
+"$WINE" reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
 "$WINE" "$installer" /S || fail "the installer failed"
 wait_for '[ -f "$dir/Uninstall.exe" ]' || fail "nothing installed in $dir"
 for f in "${files[@]}" Uninstall.exe; do
   [ -s "$dir/$f" ] || fail "missing $dir/$f"
 done
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix UPS'
 "$WINE" reg query "$uninstall_key" >/dev/null 2>&1 || fail "no entry under Programs and Features"
-shortcut=$(find "$root/ProgramData/Microsoft/Windows/Start Menu/Programs" -name 'Orvix UPS 設定.lnk')
+shortcut=$(find "$menu" -name 'Orvix UPS 設定.lnk' 2>/dev/null || true)
 [ -n "$shortcut" ] || fail "no Start-menu entry \"Orvix UPS 設定\""
 
 # The installed program finds its DLLs beside it: it starts and prints its version.
