@@ -6,6 +6,9 @@ if(WIN32)
   set(CPACK_PACKAGE_VENDOR ${ORVIX_WINDOWS_VENDOR})
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configure an Orvix Sine / Benlo / Quenda UPS over a serial line")
   set(CPACK_PACKAGE_INSTALL_DIRECTORY "Orvix UPS")
+  # One entry under Programs and Features whatever the version: a newer
+  # installer finds the older one there and removes it first.
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Orvix UPS")
   set(CPACK_PACKAGE_FILE_NAME orvix-config-${PROJECT_VERSION}-windows-x64)
   set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_LIST_DIR}/windows-licenses.txt)
   set(CPACK_GENERATOR NSIS ZIP)

@@ -5,6 +5,9 @@
 if(NOT WIN32 OR NOT TARGET orvix-config)
   return()
 endif()
+# The name the program gives itself (ui/Application.cpp), which packaging/
+# holds on Linux; the window tests check it here too.
+set(ORVIX_APP_ID org.orvix.OrvixConfig)
 
 set(ORVIX_WINDOWS_VENDOR "Orvix configuration maintainers")
 set(ORVIX_ICON ${PROJECT_SOURCE_DIR}/ui/orvix-config.ico)

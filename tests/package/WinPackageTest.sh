@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine: built with CPack, installed silently, its
-# files and Start-menu entry checked, the installed program started until its
-# first window shows, then uninstalled silently with nothing left behind.
+# files and Start-menu entry checked, the installed program asked for its
+# version and started until its first window shows, then uninstalled silently
+# with nothing left behind.
 # Needs the Wine session of ./test --windows (WINEPREFIX, DISPLAY).
 # Arguments: build directory, version.
 set -euo pipefail
@@ -37,26 +38,37 @@ for f in "${files[@]}"; do
   grep -qxF "$f" <<<"$listing" || fail "the zip lacks $f"
 done
 # A window program: no console opens beside it (PE subsystem 2, Windows GUI).
-x86_64-w64-mingw32-objdump -p "$build/bin/orvix-config.exe" | grep -q '^Subsystem.*0*2.*(Windows GUI)' ||
+# (Whole outputs are read: a grep that stops early would break the pipe.)
+headers=$(x86_64-w64-mingw32-objdump -p "$build/bin/orvix-config.exe")
+grep -q '^Subsystem.*0*2.*(Windows GUI)' <<<"$headers" ||
   fail "orvix-config.exe is not a GUI-subsystem program"
 # The version resource carries the project's version.
-strings -el "$build/bin/orvix-config.exe" | grep -A1 -x FileVersion | grep -qx "$version" ||
+texts=$(strings -el "$build/bin/orvix-config.exe")
+grep -A1 -x FileVersion <<<"$texts" | grep -qx "$version" ||
   fail "no FileVersion $version in the version resource"
 
 root="$WINEPREFIX/drive_c"
 dir="$root/Program Files/Orvix UPS"
-rm -rf "$dir"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix UPS'
+menu="$root/ProgramData/Microsoft/Windows/Start Menu/Programs"
+# What an earlier run that stopped half way left: the installer would ask to
+# remove that installation, and fail to without its uninstaller.
+rm -rf "$dir" "$menu"/"Orvix UPS"*
+"$WINE" reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
 "$WINE" "$installer" /S || fail "the installer failed"
 wait_for '[ -f "$dir/Uninstall.exe" ]' || fail "nothing installed in $dir"
 for f in "${files[@]}" Uninstall.exe; do
   [ -s "$dir/$f" ] || fail "missing $dir/$f"
 done
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvix UPS '$version
 "$WINE" reg query "$uninstall_key" >/dev/null 2>&1 || fail "no entry under Programs and Features"
-shortcut=$(find "$root/ProgramData/Microsoft/Windows/Start Menu/Programs" -name 'Orvix UPS 設定.lnk')
+shortcut=$(find "$menu" -name 'Orvix UPS 設定.lnk' 2>/dev/null || true)
 [ -n "$shortcut" ] || fail "no Start-menu entry \"Orvix UPS 設定\""
 
-# The installed program finds its DLLs and plugin beside it: its first window shows.
+# The installed program finds its DLLs beside it: it starts and prints its version.
+printed=$(WINEPATH= "$WINE" "$dir/orvix-config.exe" --version | tr -d '\r')
+[ "$printed" = "orvix-config $version" ] || fail "the installed orvix-config printed \"$printed\""
+echo "installed $printed"
+# And its platform plugin: its first window shows.
 if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null; then
   WINEPATH= QT_QPA_PLATFORM=windows "$WINE" "$dir/orvix-config.exe" &
   app=$!
