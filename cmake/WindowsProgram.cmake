@@ -21,6 +21,10 @@ get_filename_component(ORVIX_QT_PREFIX "${Qt6_DIR}/../../.." ABSOLUTE)
 get_target_property(orvix_qt_type Qt6::Core TYPE)
 
 install(TARGETS orvix-config RUNTIME DESTINATION .)
+# The command line beside the window program, on the same DLLs.
+if(TARGET orvix-ups)
+  install(TARGETS orvix-ups RUNTIME DESTINATION .)
+endif()
 if(orvix_qt_type STREQUAL "SHARED_LIBRARY")
   # The DLLs the program loads, and the runtime DLLs they load in turn.
   foreach(module Core Gui Widgets)

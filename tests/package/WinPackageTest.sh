@@ -30,7 +30,7 @@ zip=$work/orvix-config-$version-windows-x64.zip
 [ -s "$installer" ] && [ -s "$zip" ] || fail "no installer or zip: $(ls "$work")"
 echo "installer $(stat -c %s "$installer") bytes, zip $(stat -c %s "$zip") bytes"
 
-files=(orvix-config.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll
+files=(orvix-config.exe orvix-ups.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll
   libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll
   licenses/README.txt licenses/LGPL-3.0-only.txt licenses/qt6-base-copyright.txt)
 listing=$(unzip -Z1 "$zip")
@@ -68,6 +68,8 @@ shortcut=$(find "$menu" -name 'Orvix UPS 設定.lnk' 2>/dev/null || true)
 printed=$(WINEPATH= "$WINE" "$dir/orvix-config.exe" --version | tr -d '\r')
 [ "$printed" = "orvix-config $version" ] || fail "the installed orvix-config printed \"$printed\""
 echo "installed $printed"
+printed=$(WINEPATH= "$WINE" "$dir/orvix-ups.exe" --version | tr -d '\r')
+[ "$printed" = "orvix-ups $version" ] || fail "the installed orvix-ups printed \"$printed\""
 # And its platform plugin: its first window shows.
 if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null; then
   WINEPATH= QT_QPA_PLATFORM=windows "$WINE" "$dir/orvix-config.exe" &
