@@ -6,38 +6,14 @@
 #include "UiTestSupport.h"
 #include "UnitBenloQuenda.h"
 #include "UnitUpperLimit.h"
+#include "WineSimControl.h"
 
 #include <QApplication>
 #include <QTest>
 #include <cstdlib>
 #include <sstream>
-#include <winsock2.h>
 
 namespace {
-
-// One request to sim-control, its answer.
-std::string SimControl(const std::string& request) {
-    const char* port = std::getenv("ORVIX_TEST_SIM_CONTROL");
-    if (!port) return "error: ORVIX_TEST_SIM_CONTROL is not set";
-    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<u_short>(std::atoi(port)));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const DWORD timeoutMs = 30000; // sim-control answers within 10 s
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
-               sizeof timeoutMs);
-    std::string answer;
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string line = request + "\n";
-        send(s, line.data(), static_cast<int>(line.size()), 0);
-        char c = 0;
-        while (recv(s, &c, 1, 0) == 1 && c != '\0')
-            answer += c;
-    }
-    closesocket(s);
-    return answer;
-}
 
 class WineEndToEnd : public UiTest {
   protected:
