@@ -166,13 +166,6 @@ const char* UnitName(const std::string& name) {
     return "";
 }
 
-std::string Joined(const std::vector<int>& values) {
-    std::string out;
-    for (int v : values)
-        out += (out.empty() ? "" : ", ") + std::to_string(v);
-    return out;
-}
-
 } // namespace
 
 std::string SettingsListing(int rated, bool json) {
@@ -199,7 +192,7 @@ std::string SettingsListing(int rated, bool json) {
                         l.append(v);
                     return l;
                 }());
-                values += (values.empty() ? "" : "; ") + std::to_string(r) + " V: " + Joined(c);
+                values += (values.empty() ? "" : "; ") + std::to_string(r) + " V: " + JoinNumbers(c);
             }
             o["choices"] = choices;
             values += " (--any-limit: 0-" + std::to_string(f.Max) + ")";

@@ -14,14 +14,14 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
+} // namespace
+
 std::string JoinNumbers(const std::vector<int>& values) {
     std::string out;
     for (int v : values)
         out += (out.empty() ? "" : ", ") + std::to_string(v);
     return out;
 }
-
-} // namespace
 
 std::string WritableNames() {
     std::string out;

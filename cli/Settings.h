@@ -25,3 +25,6 @@ std::string RefuseValue(const TSettingDef& field, int value, int rated, bool any
 // The limit dialogs' voltages for a rated voltage (the upper 312 V at 240 V,
 // which its dialog disables, is left out).
 std::vector<int> LimitChoices(bool upper, int rated);
+
+// "276, 288, 300", for messages and listings.
+std::string JoinNumbers(const std::vector<int>& values);

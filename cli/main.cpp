@@ -4,11 +4,7 @@
 #include "Session.h"
 
 #include <QCoreApplication>
-#include <cstdio>
 #include <iostream>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -23,19 +19,6 @@ int RunInEventLoop(const TArguments& a) {
     default:
         return RunWrite(a);
     }
-}
-
-// By now every line is written and the port is closed. Under Wine the
-// process was seen to hang now and then in the event loop's teardown (the
-// console-event wait), after its work was done: on Windows it ends here.
-int Ended(int code) {
-    std::cout.flush();
-    std::cerr.flush();
-    std::fflush(nullptr);
-#ifdef _WIN32
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
-#endif
-    return code;
 }
 
 } // namespace
@@ -65,5 +48,5 @@ int main(int argc, char** argv) {
     Interrupts::Install();
     // The port's notices and the 200 ms timer need an event loop.
     QCoreApplication app(argc, argv);
-    return Ended(RunInEventLoop(a));
+    return RunInEventLoop(a);
 }
