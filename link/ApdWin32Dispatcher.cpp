@@ -185,7 +185,11 @@ bool TApdWin32Dispatcher::DeviceWaitEvent(std::uint32_t& events) {
         if (GetLastError() != ERROR_IO_PENDING) return false;
         const HANDLE waits[2] = {WaitOv.hEvent, WakeEvent};
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-            // The close set the mask to 0, which ends the wait; reap it.
+            // The close set the mask to 0 to end the wait, but that may have
+            // come before this wait began, and a wait under an empty mask may
+            // never end (Wine's does not): empty it again, now that the wait
+            // is pending, and reap the wait.
+            SetCommMask(Device, 0);
             CancelIoEx(Device, &WaitOv);
             GetOverlappedResult(Device, &WaitOv, &n, TRUE);
             events = EvWake;

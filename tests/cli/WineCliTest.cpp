@@ -7,7 +7,6 @@
 #include "PortDiagnosis.h"
 #include "WineSimControl.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -130,10 +129,6 @@ struct THeldPort {
 
 class WineCli : public ::testing::Test {
   protected:
-    // orvix-ups.exe hangs now and then under Wine after a run that opened a
-    // port (about one run in twelve), all its output written: until that is
-    // found, these cases run only when asked for.
-    static bool PortRunsAsked() { return std::getenv("ORVIX_WINE_CLI_PORTS") != nullptr; }
     void Start(const std::string& simArgs = "") { ASSERT_EQ(SimControl("start " + simArgs), "ok"); }
     void TearDown() override { SimControl("stop"); }
     static constexpr const char* Defaults =
@@ -201,7 +196,6 @@ TEST_F(WineCli, TheProgramIsAConsoleProgramWithItsVersion) {
 // Wine maps COM1 and COM2 to pseudo-terminals; the machine's own serial
 // devices it maps as well appear missing (the test shim refuses their opens).
 TEST_F(WineCli, PortsListsTheComPortsWindowsKnows) {
-    if (!PortRunsAsked()) GTEST_SKIP() << "hangs now and then under Wine; ORVIX_WINE_CLI_PORTS=1 runs it";
     const TRun table = RunUps({"ports"});
     const TRun json = RunUps({"ports", "--json"});
     ASSERT_EQ(table.Exit, 0u) << table.Err;
@@ -224,7 +218,6 @@ TEST_F(WineCli, PortsListsTheComPortsWindowsKnows) {
 // Wine opens a COM port a second time, so a busy port is shown with the
 // reasons the link gives for the system's refusals.
 TEST_F(WineCli, APortThatCannotBeOpenedSaysWhy) {
-    if (!PortRunsAsked()) GTEST_SKIP() << "hangs now and then under Wine; ORVIX_WINE_CLI_PORTS=1 runs it";
     const TRun missing = RunUps({"read", "-p", "\\\\.\\COM42"});
     EXPECT_EQ(missing.Exit, 2u) << missing.Err;
     EXPECT_NE(
@@ -258,7 +251,6 @@ TEST_F(WineCli, APortThatCannotBeOpenedSaysWhy) {
 }
 
 TEST_F(WineCli, ReadGetAndDiffAgainstTheUpsOnCom1) {
-    if (!PortRunsAsked()) GTEST_SKIP() << "hangs now and then under Wine; ORVIX_WINE_CLI_PORTS=1 runs it";
     Start();
     const std::string saved = TempFile("saved.json");
     const TRun json = RunUps({"read", "-p", "\\\\.\\COM1", "-j"});
@@ -296,7 +288,6 @@ TEST_F(WineCli, ReadGetAndDiffAgainstTheUpsOnCom1) {
 }
 
 TEST_F(WineCli, WritesReachTheUpsOnCom1AndReadBack) {
-    if (!PortRunsAsked()) GTEST_SKIP() << "hangs now and then under Wine; ORVIX_WINE_CLI_PORTS=1 runs it";
     const struct {
         const char* Name;
         const char* SimArgs;
@@ -343,7 +334,6 @@ TEST_F(WineCli, WritesReachTheUpsOnCom1AndReadBack) {
 
 // The port is still there (Windows still names it): a silent line is no reply.
 TEST_F(WineCli, ASilentUpsIsNoReplyOnAPortThatIsStillThere) {
-    if (!PortRunsAsked()) GTEST_SKIP() << "hangs now and then under Wine; ORVIX_WINE_CLI_PORTS=1 runs it";
     Start("--silent");
     const TRun run = RunUps({"read", "-p", "COM1", "--reply-wait", "200"});
     EXPECT_EQ(run.Exit, 3u) << run.Err;

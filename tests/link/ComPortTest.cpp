@@ -371,6 +371,22 @@ TEST_F(ComPort, OpenCloseCyclesLeaveNoHandleOrThread) {
     EXPECT_EQ(ThreadCount(), threads);
 }
 
+// A close that comes just as the event thread turns from one event to its
+// next wait must end that wait too, even when the wait starts only after the
+// close has told the device to stop waiting.
+TEST_F(ComPort, ACloseRightAfterAReceptionEndsTheNextEventWait) {
+    constexpr std::size_t cycles = 150;
+    std::string received;
+    auto port = OpenPort(received);
+    for (std::size_t i = 1; i <= cycles; ++i) {
+        Pty.Send("x");
+        ASSERT_TRUE(RunUntil([&] { return received.size() == i; })) << i;
+        port->SetOpen(false); // hung here when the wait outlived the close
+        port->SetOpen(true);
+    }
+    EXPECT_EQ(port->PortState(), TPortState::PortOpen);
+}
+
 // The event thread sits in its wait for a device event; a close ends that wait
 // at once instead of leaving the close to hang on it.
 TEST_F(ComPort, ACloseEndsThePendingEventWaitAtOnce) {
